@@ -1,0 +1,62 @@
+// The media layer as the playlist engine sees it: one open track per alias,
+// opened synchronously, played with a completion notification, stopped and
+// closed by alias. Plain C++ on purpose: the engine must not see GStreamer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Opaque handle of a window that can receive posted messages. The engine only
+// hands it from the application to the media layer.
+struct WndTag;
+using HWND = WndTag*;
+
+using MCIERROR = std::uint32_t;  // 0 = success
+
+constexpr std::uint32_t MM_MCINOTIFY = 0x03B9;
+
+constexpr std::uint32_t MCI_NOTIFY_SUCCESSFUL = 0x0001;
+constexpr std::uint32_t MCI_NOTIFY_SUPERSEDED = 0x0002;
+constexpr std::uint32_t MCI_NOTIFY_ABORTED = 0x0004;
+constexpr std::uint32_t MCI_NOTIFY_FAILURE = 0x0008;
+
+constexpr std::uint32_t MCI_DEVTYPE_SEQUENCER = 523;
+
+constexpr MCIERROR MCIERR_INVALID_DEVICE_ID = 257;
+constexpr MCIERROR MCIERR_UNRECOGNIZED_COMMAND = 261;
+constexpr MCIERROR MCIERR_INVALID_DEVICE_NAME = 263;
+constexpr MCIERROR MCIERR_CANNOT_LOAD_DRIVER = 266;
+constexpr MCIERROR MCIERR_FILE_NOT_FOUND = 275;
+constexpr MCIERROR MCIERR_DEVICE_NOT_READY = 276;
+constexpr MCIERROR MCIERR_DUPLICATE_ALIAS = 289;
+constexpr MCIERROR MCIERR_INVALID_FILE = 296;
+
+class IMci {
+public:
+    virtual ~IMci() = default;
+
+    // Opens a device by type id (only MCI_DEVTYPE_SEQUENCER is known) and keeps
+    // it open under its type name until "close sequencer". Returns 0 when the
+    // device can play, MCIERR_CANNOT_LOAD_DRIVER when it cannot (for the
+    // sequencer: no MIDI synth or no General MIDI soundfont).
+    virtual MCIERROR OpenType(std::uint32_t deviceType) = 0;
+
+    // Opens the file at `path` under `alias`, ready to play. Returns 0 on
+    // success; nonzero, synchronously and within a few seconds, when the file is
+    // missing, unreadable, a directory, empty, not audio, cannot be decoded or
+    // stalls, and when `alias` is already open. The device picks the decoder
+    // from the content, not the name.
+    virtual MCIERROR OpenElement(const std::string& path, const std::string& alias) = 0;
+
+    // Command strings: "play A", "play A notify", "stop A", "close A",
+    // "close sequencer". Returns 0 or an MCIERR_ code (unknown alias, unknown
+    // command). "play" returns at once. After "play A notify" with a non-null
+    // callback, exactly one MM_MCINOTIFY reaches that window later, on the GUI
+    // thread: SUCCESSFUL at the natural end, ABORTED when A is stopped, closed or
+    // played again first, FAILURE on a stream error. Never more than one.
+    virtual MCIERROR SendString(const std::string& command, HWND callback) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,58 @@
+// A media layer that plays nothing: it records every request in order and
+// keeps just enough state (open aliases, the sequencer) to answer like the
+// real one. Tests set which paths fail to open and whether MIDI is present.
+#pragma once
+
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/mci.h"
+
+class FakeMci : public platform::IMci {
+public:
+    platform::MCIERROR OpenType(std::uint32_t deviceType) override {
+        calls.push_back("open type " + std::to_string(deviceType));
+        if (deviceType != platform::MCI_DEVTYPE_SEQUENCER || !midiPresent) {
+            return platform::MCIERR_CANNOT_LOAD_DRIVER;
+        }
+        open.insert("sequencer");
+        return 0;
+    }
+
+    platform::MCIERROR OpenElement(const std::string& path, const std::string& alias) override {
+        calls.push_back("open " + path + " alias " + alias);
+        if (badPaths.count(path) != 0) {
+            return platform::MCIERR_FILE_NOT_FOUND;
+        }
+        if (!open.insert(alias).second) {
+            return platform::MCIERR_DUPLICATE_ALIAS;
+        }
+        return 0;
+    }
+
+    platform::MCIERROR SendString(const std::string& command, platform::HWND callback) override {
+        calls.push_back(command);
+        std::istringstream words(command);
+        std::string verb, alias, flag;
+        words >> verb >> alias >> flag;
+        if (open.count(alias) == 0) {
+            return platform::MCIERR_INVALID_DEVICE_NAME;
+        }
+        if (verb == "close") {
+            open.erase(alias);
+        } else if (verb == "play" && flag == "notify") {
+            lastCallback = callback;
+        }
+        return 0;
+    }
+
+    bool IsOpen(const std::string& alias) const { return open.count(alias) != 0; }
+
+    std::vector<std::string> calls;
+    std::set<std::string> badPaths;
+    bool midiPresent = true;
+    platform::HWND lastCallback = nullptr;
+    std::set<std::string> open;
+};

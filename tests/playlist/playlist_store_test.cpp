@@ -1,0 +1,158 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "playlist_fixture.h"
+
+namespace {
+
+using StoreTest = PlaylistTest;
+
+TEST_F(StoreTest, MissingFileIsCreatedEmptyBesideTheWorkingDirectory) {
+    auto list = MakeList();
+    EXPECT_EQ(list->m_szFileName, FilePath());
+    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_EQ(list->m_nCurrent, 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(FilePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+}
+
+TEST_F(StoreTest, LinesLoadWholeWithEmptyLinesAndEitherLineEnd) {
+    WriteFile("/m/a.mid\r\n\r\n/m/c d.mp3\n/m/last.wav");
+    auto list = MakeList();
+    ASSERT_EQ(list->GetCount(), 4);
+    EXPECT_EQ(list->GetMusic(0), "/m/a.mid");
+    EXPECT_EQ(list->GetMusic(1), "");
+    EXPECT_EQ(list->GetMusic(2), "/m/c d.mp3");
+    EXPECT_EQ(list->GetMusic(3), "/m/last.wav");
+}
+
+TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntry) {
+    WriteFile("/m/a.mid\n/m/b.mid\n");
+    EXPECT_EQ(MakeList()->GetCount(), 2);
+}
+
+TEST_F(StoreTest, LfOnlyFileSavesWithCrLf) {
+    WriteFile("/m/a.mid\n/m/b.mid\n");
+    auto list = MakeList();
+    ASSERT_TRUE(list->Save());
+    EXPECT_EQ(ReadFile(), "/m/a.mid\r\n/m/b.mid\r\n");
+}
+
+TEST_F(StoreTest, LoadStopsAtOneHundredEntries) {
+    std::string bytes;
+    for (int i = 0; i < 150; ++i) {
+        bytes += "/m/" + std::to_string(i) + ".mid\r\n";
+    }
+    WriteFile(bytes);
+    auto list = MakeList();
+    EXPECT_EQ(list->GetCount(), 100);
+    EXPECT_EQ(list->GetMusic(99), "/m/99.mid");
+}
+
+TEST_F(StoreTest, SaveWritesOnlyCountedEntriesExactly) {
+    auto list = MakeList();
+    list->SetMusic(0, "/m/a.mid");
+    list->SetMusic(1, "/m/b.mp3");
+    list->SetMusic(2, "/m/stale.wav");
+    list->SetCount(2);
+    ASSERT_TRUE(list->Save());
+    EXPECT_EQ(ReadFile(), "/m/a.mid\r\n/m/b.mp3\r\n");
+
+    list->SetCount(0);
+    ASSERT_TRUE(list->Save());
+    EXPECT_EQ(ReadFile(), "");
+}
+
+TEST_F(StoreTest, PathBytesThatAreNotUtf8SurviveLoadAndSave) {
+    const std::string odd = std::string("/m/\xff\xfe caf\xe9\t%s\\.mid");
+    WriteFile(odd + "\r\n");
+    auto list = MakeList();
+    ASSERT_EQ(list->GetCount(), 1);
+    EXPECT_EQ(list->GetMusic(0), odd);
+    ASSERT_TRUE(list->Save());
+    EXPECT_EQ(ReadFile(), odd + "\r\n");
+}
+
+TEST_F(StoreTest, FailedSaveKeepsTheOldFileAndTellsTheUser) {
+    WriteFile("/m/keep.mid\r\n");
+    auto list = MakeList();
+    // A directory where the new file would be written makes the write fail
+    // even for root.
+    ASSERT_EQ(::mkdir((FilePath() + ".tmp" + std::to_string(::getpid())).c_str(), 0755), 0);
+    list->SetMusic(0, "/m/new.mid");
+    EXPECT_FALSE(list->Save());
+    EXPECT_EQ(ReadFile(), "/m/keep.mid\r\n");
+    ASSERT_EQ(m_prompts.app.size(), 1u);
+    EXPECT_EQ(m_prompts.app[0], "Can't save the playlist file:" + FilePath() + "!");
+}
+
+TEST_F(StoreTest, UnreadablePlaylistIsKeptAsideOnTheFirstSave) {
+    // A directory in the playlist's place cannot be read as a list.
+    ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
+    auto list = MakeList();
+    EXPECT_EQ(list->GetCount(), 0);
+    EXPECT_TRUE(m_prompts.app.empty());
+    list->SetMusic(0, "/m/a.mid");
+    list->SetCount(1);
+    ASSERT_TRUE(list->Save());
+    EXPECT_EQ(ReadFile(), "/m/a.mid\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat((FilePath() + ".bak").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(StoreTest, FifoInThePlaylistsPlaceDoesNotHangTheLoad) {
+    ASSERT_EQ(::mkfifo(FilePath().c_str(), 0644), 0);
+    EXPECT_EQ(MakeList()->GetCount(), 0);
+}
+
+TEST_F(StoreTest, SaveThroughASymlinkRewritesTheLinkedFile) {
+    const std::string real = m_path + "/real.mus";
+    std::ofstream(real, std::ios::binary) << "/m/old.mid\r\n";
+    ASSERT_EQ(::symlink(real.c_str(), FilePath().c_str()), 0);
+    auto list = MakeList();
+    ASSERT_EQ(list->GetCount(), 1);
+    list->SetMusic(0, "/m/new.mid");
+    ASSERT_TRUE(list->Save());
+    struct stat st {};
+    ASSERT_EQ(::lstat(FilePath().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFile(), "/m/new.mid\r\n");
+}
+
+TEST_F(StoreTest, MoveNextWrapsAndStaysAtZeroWhenEmpty) {
+    WriteFile("a\nb\n");
+    auto list = MakeList();
+    list->SetCurrent(1);
+    list->MoveNext();
+    EXPECT_EQ(list->m_nCurrent, 0);
+    list->SetCount(0);
+    list->MoveNext();
+    EXPECT_EQ(list->m_nCurrent, 0);
+}
+
+TEST(StoreRootTest, RootDirectoryGivesSlashMusicMus) {
+    char* cwd = ::getcwd(nullptr, 0);
+    const std::string old = cwd;
+    std::free(cwd);
+    struct stat st {};
+    const bool existed = ::stat("/Music.mus", &st) == 0;
+    ASSERT_EQ(::chdir("/"), 0);
+    {
+        FakeMci mci;
+        FakePrompts prompts;
+        FakeApp app;
+        CMusicList list(mci, prompts, app);
+        EXPECT_EQ(list.m_szFileName, "/Music.mus");
+    }
+    if (!existed) {
+        std::remove("/Music.mus");
+    }
+    ASSERT_EQ(::chdir(old.c_str()), 0);
+}
+
+}  // namespace
