@@ -1,3 +1,12 @@
-int main() {
+#include <QApplication>
+
+#include "app/melvaneapp.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // The window hides instead of closing; only the exit path ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CMelvaneApp theApp;
+    theApp.InitInstance();
     return 0;
 }

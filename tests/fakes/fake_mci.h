@@ -13,7 +13,7 @@
 class FakeMci : public platform::IMci {
 public:
     platform::MCIERROR OpenType(std::uint32_t deviceType) override {
-        calls.push_back("open type " + std::to_string(deviceType));
+        Record("open type " + std::to_string(deviceType));
         if (deviceType != platform::MCI_DEVTYPE_SEQUENCER || !midiPresent) {
             return platform::MCIERR_CANNOT_LOAD_DRIVER;
         }
@@ -22,7 +22,7 @@ public:
     }
 
     platform::MCIERROR OpenElement(const std::string& path, const std::string& alias) override {
-        calls.push_back("open " + path + " alias " + alias);
+        Record("open " + path + " alias " + alias);
         if (badPaths.count(path) != 0) {
             return platform::MCIERR_FILE_NOT_FOUND;
         }
@@ -33,7 +33,7 @@ public:
     }
 
     platform::MCIERROR SendString(const std::string& command, platform::HWND callback) override {
-        calls.push_back(command);
+        Record(command);
         std::istringstream words(command);
         std::string verb, alias, flag;
         words >> verb >> alias >> flag;
@@ -48,11 +48,21 @@ public:
         return 0;
     }
 
+    void Record(const std::string& call) {
+        calls.push_back(call);
+        if (journal != nullptr) {
+            journal->push_back("mci: " + call);
+        }
+    }
+
     bool IsOpen(const std::string& alias) const { return open.count(alias) != 0; }
 
     std::vector<std::string> calls;
     std::set<std::string> badPaths;
     bool midiPresent = true;
     platform::HWND lastCallback = nullptr;
+    // When set, every request is also written here, to check the order of work
+    // across services.
+    std::vector<std::string>* journal = nullptr;
     std::set<std::string> open;
 };

@@ -1,0 +1,51 @@
+#include "app/melvaneapp.h"
+
+#include <QApplication>
+
+#include <string>
+
+#include "platform/autostart_xdg.h"
+#include "platform/mci_gst.h"
+#include "platform/process.h"
+#include "platform/prompts_qt.h"
+#include "platform/shell_qt.h"
+#include "platform/tray_qt.h"
+#include "platform/wnd_qt.h"
+#include "ui/melvanedlg.h"
+
+int CMelvaneApp::InitInstance() {
+    // The playlist lives beside the executable, wherever the program was
+    // started from.
+    const std::string strPath = platform::GetModuleFileName();
+    const std::string strDirectory = strPath.substr(0, strPath.rfind('/') + 1);
+    platform::SetCurrentDirectory(strDirectory);
+
+    platform::GstMci mci;
+    platform::QtPrompts prompts;
+    platform::XdgAutoStart autoStart;
+    platform::QtTray tray;
+    platform::QtShell shell;
+    {
+        CMelvaneDlg dlg(CMelvaneDlg::Services{mci, prompts, *this, autoStart, tray, shell, strPath});
+        m_pMainWnd = platform::ToHwnd(&dlg);
+        prompts.SetMainWindow(&dlg);
+        QObject::connect(&dlg, &CMelvaneDlg::WindowDestroyed, [this] {
+            m_pMainWnd = nullptr;
+            QCoreApplication::quit();
+        });
+
+        dlg.Create();
+        // Without a tray to live in, the window is the only way to reach the
+        // player, so it shows.
+        if (tray.IsTrayAvailable()) {
+            dlg.hide();
+        } else {
+            dlg.show();
+        }
+        if (!dlg.IsDestroyed()) {
+            QApplication::exec();
+        }
+        m_pMainWnd = nullptr;
+    }
+    return 1;
+}

@@ -1,0 +1,138 @@
+#include "platform/autostart_xdg.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+
+namespace platform {
+namespace {
+
+bool MakeDirectories(const std::string& directory) {
+    std::string partial;
+    std::size_t start = 0;
+    while (start <= directory.size()) {
+        const std::size_t slash = directory.find('/', start);
+        const std::size_t end = slash == std::string::npos ? directory.size() : slash;
+        partial = directory.substr(0, end);
+        if (!partial.empty() && ::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+        if (slash == std::string::npos) {
+            break;
+        }
+        start = slash + 1;
+    }
+    struct stat st {};
+    return ::stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+    const std::string temp = path + ".tmp" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+    }
+    return ok;
+}
+
+}  // namespace
+
+std::string AutoStartDirectory() {
+    // Relative values are to be ignored, as if unset.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/') {
+        return std::string(config) + "/autostart";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/autostart";
+}
+
+std::string DesktopExecValue(const std::string& path) {
+    // A quoted argument: backslash before ", `, $ and \.
+    std::string argument = "\"";
+    for (const char c : path) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            argument += '\\';
+        }
+        argument += c;
+    }
+    argument += '"';
+    // Field codes start with %, so a literal one is doubled; then the whole
+    // line is a string value with its own escapes.
+    std::string value;
+    for (const char c : argument) {
+        switch (c) {
+            case '%':
+                value += "%%";
+                break;
+            case '\\':
+                value += "\\\\";
+                break;
+            case '\n':
+                value += "\\n";
+                break;
+            case '\t':
+                value += "\\t";
+                break;
+            case '\r':
+                value += "\\r";
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
+}
+
+XdgAutoStart::XdgAutoStart() : m_directory(AutoStartDirectory()) {}
+
+XdgAutoStart::XdgAutoStart(std::string directory) : m_directory(std::move(directory)) {}
+
+bool XdgAutoStart::OpenKey() {
+    m_bOpen = MakeDirectories(m_directory) && ::access(m_directory.c_str(), W_OK | X_OK) == 0;
+    return m_bOpen;
+}
+
+std::string XdgAutoStart::EntryPath(const std::string& name) const {
+    return m_directory + "/" + name + ".desktop";
+}
+
+bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
+    if (!m_bOpen) {
+        return false;
+    }
+    const std::string entry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=melvane\n"
+        "Comment=Tray music player\n"
+        "Exec=" +
+        DesktopExecValue(path) +
+        "\n"
+        "Terminal=false\n"
+        "X-GNOME-Autostart-enabled=true\n";
+    return WriteWhole(EntryPath(name), entry);
+}
+
+bool XdgAutoStart::DeleteValue(const std::string& name) {
+    if (!m_bOpen) {
+        return false;
+    }
+    return ::unlink(EntryPath(name).c_str()) == 0;
+}
+
+void XdgAutoStart::CloseKey() {
+    m_bOpen = false;
+}
+
+}  // namespace platform

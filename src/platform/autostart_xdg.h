@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+
+#include "platform/autostart.h"
+
+namespace platform {
+
+// Start-at-login entries as XDG autostart desktop files: the value "DefName"
+// is the file "DefName.desktop" in $XDG_CONFIG_HOME/autostart (by default
+// ~/.config/autostart).
+class XdgAutoStart : public IAutoStart {
+public:
+    XdgAutoStart();
+    // For tests: entries live in `directory`.
+    explicit XdgAutoStart(std::string directory);
+
+    bool OpenKey() override;
+    bool SetValue(const std::string& name, const std::string& path) override;
+    bool DeleteValue(const std::string& name) override;
+    void CloseKey() override;
+
+    const std::string& Directory() const { return m_directory; }
+
+private:
+    std::string EntryPath(const std::string& name) const;
+
+    std::string m_directory;
+    bool m_bOpen = false;
+};
+
+// The autostart folder the environment names.
+std::string AutoStartDirectory();
+
+// The Exec= value that runs exactly the program at `path` with no arguments:
+// quoted and escaped as a Desktop Entry command line, then escaped as a
+// string value.
+std::string DesktopExecValue(const std::string& path);
+
+}  // namespace platform

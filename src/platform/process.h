@@ -1,0 +1,14 @@
+// The running executable and the working directory.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Full path of the running executable (from /proc/self/exe); empty on failure.
+std::string GetModuleFileName();
+
+// Makes `directory` the working directory; false on failure.
+bool SetCurrentDirectory(const std::string& directory);
+
+}  // namespace platform

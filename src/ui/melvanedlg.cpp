@@ -1,0 +1,793 @@
+#include "ui/melvanedlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QShortcut>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/resources.h"
+#include "platform/window_message.h"
+#include "platform/wnd_qt.h"
+#include "res/resource.h"
+#include "ui/aboutdlg.h"
+#include "ui/skin.h"
+
+platform::NOTIFYICONDATA g_nidTray;
+int g_nAnimFrame = 1;
+int g_bAnimUp = 1;
+
+namespace {
+
+constexpr char kAutoStartName[] = "DefName";
+constexpr char kHelpFile[] = "music.chm";
+constexpr int kTimerId = 1;
+constexpr int kTimerPeriodMs = 500;
+
+// The skin was laid out in dialog units at 1.5 pixels each.
+constexpr int Dlu(int units) {
+    return (units * 3 + 1) / 2;
+}
+
+struct ControlTemplate {
+    int id;
+    int x;
+    int y;
+    int bitmap;  // 0 for the list
+    bool notify;
+};
+
+// The controls in creation order, as the window's template lays them out.
+constexpr ControlTemplate kTemplate[] = {
+    {IDC_ADD, 19, 55, IDB_ADD, true},
+    {IDC_DELETE, 62, 55, IDB_DELETE, true},
+    {-1, 0, 0, IDB_BACKGROUND, false},
+    {IDC_REPEATONE, 191, 56, IDB_REPEATONE_OFF, true},
+    {IDC_REPEATALL, 262, 56, IDB_REPEATALL_ON, true},
+    {IDC_LISTMUSIC, 23, 69, 0, true},
+    {IDC_EXIT, 297, 193, IDB_EXIT, true},
+    {IDC_FIRST, 6, 91, IDB_FIRST, true},
+    {IDC_PLAY, 9, 108, IDB_PLAY, true},
+    {IDC_FINAL, 7, 139, IDB_FINAL, true},
+    {IDC_STOP, 7, 123, IDB_STOP, true},
+    {IDC_HIDE, 279, 194, IDB_HIDE, true},
+    {IDC_HELP, 259, 193, IDB_HELP, true},
+};
+constexpr int kListWidthDlu = 302;
+constexpr int kListHeightDlu = 122;
+constexpr int kWindowWidth = 508;
+constexpr int kWindowHeight = 325;
+
+struct MessageMapEntry {
+    int id;
+    int code;
+    void (CMelvaneDlg::*handler)();
+};
+
+const MessageMapEntry kMessageMap[] = {
+    {IDC_REPEATONE, 0, &CMelvaneDlg::OnRepeatOne},
+    {IDC_REPEATALL, 0, &CMelvaneDlg::OnRepeatAll},
+    {IDC_EXIT, 0, &CMelvaneDlg::OnExit},
+    {IDC_HIDE, 0, &CMelvaneDlg::OnHide},
+    {IDC_HELP, 0, &CMelvaneDlg::OnHelp},
+    {IDC_LISTMUSIC, LBN_DBLCLK, &CMelvaneDlg::OnDblclkList},
+    {IDC_LISTMUSIC, LBN_SELCHANGE, &CMelvaneDlg::OnSelchangeList},
+    {IDC_ADD, 0, &CMelvaneDlg::OnAdd},
+    {IDC_DELETE, 0, &CMelvaneDlg::OnDelete},
+    {IDC_STOP, 0, &CMelvaneDlg::OnStop},
+    {IDC_FIRST, 0, &CMelvaneDlg::OnFirst},
+    {IDC_PLAY, 0, &CMelvaneDlg::OnPlay},
+    {IDC_FINAL, 0, &CMelvaneDlg::OnFinal},
+    {ID_TRAY_EXIT, 0, &CMelvaneDlg::OnTrayExit},
+    {ID_TRAY_FINAL, 0, &CMelvaneDlg::OnTrayFinal},
+    {ID_TRAY_NEXT, 0, &CMelvaneDlg::OnTrayNext},
+    {ID_TRAY_STOP, 0, &CMelvaneDlg::OnTrayStop},
+    {ID_TRAY_PLAY, 0, &CMelvaneDlg::OnTrayPlay},
+    {ID_TRAY_LAST, 0, &CMelvaneDlg::OnTrayLast},
+    {ID_TRAY_FIRST, 0, &CMelvaneDlg::OnTrayFirst},
+    {ID_TRAY_OPTION, 0, &CMelvaneDlg::OnTrayOption},
+};
+
+struct ToolTemplate {
+    int id;
+    const char* text;
+};
+
+constexpr ToolTemplate kTools[] = {
+    {IDC_ADD, "Add music"},
+    {IDC_DELETE, "Delete music"},
+    {IDC_REPEATONE, "Repeat one music"},
+    {IDC_REPEATALL, "Repeat all music"},
+    {IDC_FIRST, "Goto the start"},
+    {IDC_PLAY, "Play the music"},
+    {IDC_STOP, "Stop the music"},
+    {IDC_FINAL, "Goto the end"},
+    {IDC_EXIT, "Exit"},
+    {IDC_HIDE, "Hide the window"},
+    {IDC_LISTMUSIC, "DBclick to select music"},
+    {IDC_HELP, "Help"},
+};
+
+int ControlId(QWidget* widget) {
+    if (auto* picture = qobject_cast<CPictureCtrl*>(widget)) {
+        return picture->Id();
+    }
+    if (auto* list = qobject_cast<CListBoxCtrl*>(widget)) {
+        return list->Id();
+    }
+    return -1;
+}
+
+}  // namespace
+
+CMelvaneDlg::CMelvaneDlg(const Services& services, QWidget* pParent)
+    : QDialog(pParent, Qt::Window | Qt::FramelessWindowHint),
+      m_bPlaying(0),
+      m_bRepeatAll(1),
+      m_prompts(services.prompts),
+      m_app(services.app),
+      m_autoStart(services.autoStart),
+      m_tray(services.tray),
+      m_shell(services.shell),
+      m_exePath(services.exePath),
+      m_playlist(services.mci, services.prompts, services.app) {
+    m_hIcon = platform::LoadIcon(IDR_MAINFRAME);
+
+    LoadSkinHandle(g_hbmAdd, platform::LoadBitmap(IDB_ADD));
+    LoadSkinHandle(g_hbmAddHot, platform::LoadBitmap(IDB_ADD_HOT));
+    LoadSkinHandle(g_hbmDelete, platform::LoadBitmap(IDB_DELETE));
+    LoadSkinHandle(g_hbmDeleteHot, platform::LoadBitmap(IDB_DELETE_HOT));
+    LoadSkinHandle(g_hbmRepeatOneOff, platform::LoadBitmap(IDB_REPEATONE_OFF));
+    LoadSkinHandle(g_hbmRepeatOneOn, platform::LoadBitmap(IDB_REPEATONE_ON));
+    LoadSkinHandle(g_hbmRepeatAllOff, platform::LoadBitmap(IDB_REPEATALL_OFF));
+    LoadSkinHandle(g_hbmRepeatAllOn, platform::LoadBitmap(IDB_REPEATALL_ON));
+    LoadSkinHandle(g_hbmExit, platform::LoadBitmap(IDB_EXIT));
+    LoadSkinHandle(g_hbmExitHot, platform::LoadBitmap(IDB_EXIT_HOT));
+    LoadSkinHandle(g_hbmFirst, platform::LoadBitmap(IDB_FIRST));
+    LoadSkinHandle(g_hbmFirstHot, platform::LoadBitmap(IDB_FIRST_HOT));
+    LoadSkinHandle(g_hbmPlay, platform::LoadBitmap(IDB_PLAY));
+    LoadSkinHandle(g_hbmPlayHot, platform::LoadBitmap(IDB_PLAY_HOT));
+    LoadSkinHandle(g_hbmFinal, platform::LoadBitmap(IDB_FINAL));
+    LoadSkinHandle(g_hbmFinalHot, platform::LoadBitmap(IDB_FINAL_HOT));
+    LoadSkinHandle(g_hbmStop, platform::LoadBitmap(IDB_STOP));
+    LoadSkinHandle(g_hbmStopHot, platform::LoadBitmap(IDB_STOP_HOT));
+
+    LoadSkinHandle(g_hCursorHand, platform::LoadCursor(IDC_HAND));
+
+    LoadSkinHandle(g_hIconAnim1, platform::LoadIcon(IDI_ANIM1));
+    LoadSkinHandle(g_hIconAnim2, platform::LoadIcon(IDI_ANIM2));
+    LoadSkinHandle(g_hIconAnim3, platform::LoadIcon(IDI_ANIM3));
+    LoadSkinHandle(g_hIconAnim4, platform::LoadIcon(IDI_ANIM4));
+    LoadSkinHandle(g_hIconStill, platform::LoadIcon(IDI_STILL));
+
+    m_timer.setInterval(kTimerPeriodMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { OnTimer(kTimerId); });
+}
+
+CMelvaneDlg::~CMelvaneDlg() {
+    // The record outlives the window; its picture must not outlive the
+    // toolkit.
+    g_nidTray.hIcon = QIcon();
+}
+
+bool CMelvaneDlg::Create() {
+    setWindowTitle(QString());
+    setFont(QFont(QStringLiteral("宋体"), 9));
+    setFixedSize(kWindowWidth, kWindowHeight);
+    move(0, 0);
+    CreateControls();
+    DoDataExchange();
+    OnInitDialog();
+    return true;
+}
+
+void CMelvaneDlg::CreateControls() {
+    for (const ControlTemplate& control : kTemplate) {
+        QWidget* widget = nullptr;
+        if (control.id == IDC_LISTMUSIC) {
+            auto* list = new CListBoxCtrl(this, control.id);
+            list->setGeometry(Dlu(control.x), Dlu(control.y), Dlu(kListWidthDlu),
+                              Dlu(kListHeightDlu));
+            widget = list;
+        } else {
+            auto* picture = new CPictureCtrl(this, control.id, control.notify);
+            picture->move(Dlu(control.x), Dlu(control.y));
+            picture->SetPicture(platform::LoadBitmap(control.bitmap));
+            widget = picture;
+        }
+        widget->installEventFilter(this);
+        if (auto* list = qobject_cast<CListBoxCtrl*>(widget)) {
+            list->viewport()->installEventFilter(this);
+        }
+        // The background lies under every other control.
+        if (control.id == -1) {
+            widget->lower();
+        }
+    }
+    setMouseTracking(true);
+    installEventFilter(this);
+    auto* sysMenuKey = new QShortcut(QKeySequence(QStringLiteral("Alt+Space")), this);
+    connect(sysMenuKey, &QShortcut::activated, this,
+            [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
+void CMelvaneDlg::DoDataExchange() {
+    auto bindPicture = [this](int id, CStatic& wrapper) {
+        wrapper.Attach(findChild<CPictureCtrl*>(QStringLiteral("control%1").arg(id)));
+    };
+    m_listMusic.Attach(findChild<CListBoxCtrl*>(QStringLiteral("control%1").arg(IDC_LISTMUSIC)));
+    bindPicture(IDC_ADD, m_btnAdd);
+    bindPicture(IDC_DELETE, m_btnDelete);
+    bindPicture(IDC_REPEATONE, m_btnRepeatOne);
+    bindPicture(IDC_REPEATALL, m_btnRepeatAll);
+    bindPicture(IDC_EXIT, m_btnExit);
+    bindPicture(IDC_FIRST, m_btnFirst);
+    bindPicture(IDC_PLAY, m_btnPlay);
+    bindPicture(IDC_FINAL, m_btnFinal);
+    bindPicture(IDC_STOP, m_btnStop);
+    bindPicture(IDC_HIDE, m_btnHide);
+    bindPicture(IDC_HELP, m_btnHelp);
+}
+
+// ---- Initialisation ---------------------------------------------------------
+
+bool CMelvaneDlg::OnInitDialog() {
+    if (QMenu* pSysMenu = GetSystemMenu()) {
+        const QString strAboutMenu = platform::LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.isEmpty()) {
+            pSysMenu->addSeparator();
+            QAction* about = pSysMenu->addAction(strAboutMenu);
+            connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX, 0); });
+        }
+    }
+
+    setWindowIcon(m_hIcon);
+
+    g_nidTray.cbSize = 88;
+    g_nidTray.hWnd = platform::ToHwnd(this);
+    g_nidTray.uID = 100;
+    g_nidTray.uFlags = platform::NIF_MESSAGE | platform::NIF_ICON | platform::NIF_TIP;
+    g_nidTray.uCallbackMessage = WM_TRAYNOTIFY;
+    g_nidTray.hIcon = QIcon(platform::LoadIconImage(IDI_ANIM1, 16, 16));
+    std::strncpy(g_nidTray.szTip, "Sonabel", sizeof g_nidTray.szTip - 1);
+    m_tray.Shell_NotifyIcon(platform::NIM_ADD, g_nidTray);
+
+    SetTimer();
+
+    for (int i = 0; i < m_playlist.GetCount(); i++) {
+        m_listMusic.AddString(m_playlist.GetMusic(i));
+    }
+
+    m_tooltip.Create(this);
+    m_tooltip.Activate(true);
+    m_tooltip.SetDelayTime(TTDT_INITIAL, 50);
+    for (const ToolTemplate& tool : kTools) {
+        m_tooltip.AddTool(findChild<QWidget*>(QStringLiteral("control%1").arg(tool.id)),
+                          QString::fromUtf8(tool.text));
+    }
+
+    if (!RegisterAutoStart()) {
+        return false;
+    }
+    PlayMusic();
+    return false;
+}
+
+bool CMelvaneDlg::RegisterAutoStart() {
+    const std::string strPath = m_exePath;
+    if (!m_autoStart.OpenKey()) {
+        m_prompts.WindowMessageBox("错误: 修改无法打开有关的hKEY!");
+        return false;
+    }
+    if (!m_autoStart.SetValue(kAutoStartName, strPath)) {
+        m_prompts.WindowMessageBox("错误: 无法修改有关注册表信息!");
+        m_autoStart.CloseKey();
+        return false;
+    }
+    m_autoStart.CloseKey();
+    return true;
+}
+
+// ---- About box and system menu ----------------------------------------------
+
+QMenu* CMelvaneDlg::GetSystemMenu() {
+    if (!m_sysMenu) {
+        m_sysMenu = std::make_unique<QMenu>();
+        m_sysMenu->setObjectName(QStringLiteral("systemMenu"));
+        connect(m_sysMenu->addAction(tr("Minimize")), &QAction::triggered, this,
+                [this] { OnSysCommand(SC_MINIMIZE, 0); });
+        connect(m_sysMenu->addAction(tr("Close")), &QAction::triggered, this,
+                [this] { OnSysCommand(SC_CLOSE, 0); });
+    }
+    return m_sysMenu.get();
+}
+
+void CMelvaneDlg::ShowSystemMenu(const QPoint& globalPos) {
+    if (m_sysMenu) {
+        m_sysMenu->popup(globalPos);
+    }
+}
+
+void CMelvaneDlg::OnSysCommand(unsigned nID, std::intptr_t /*lParam*/) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout(m_hIcon, this);
+        dlgAbout.exec();
+        return;
+    }
+    // Default processing of the few system commands a frameless window has.
+    switch (nID & 0xFFF0) {
+        case SC_MINIMIZE:
+            showMinimized();
+            break;
+        case SC_CLOSE:
+            reject();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMelvaneDlg::paintEvent(QPaintEvent* event) {
+    if (!isMinimized()) {
+        QDialog::paintEvent(event);
+        return;
+    }
+    // Minimised: the application icon in the middle of the client area.
+    QPainter dc(this);
+    const int cxIcon = 32;
+    const int cyIcon = 32;
+    const QRect rect = this->rect();
+    const int x = (rect.width() - cxIcon + 1) / 2;
+    const int y = (rect.height() - cyIcon + 1) / 2;
+    m_hIcon.paint(&dc, x, y, cxIcon, cyIcon);
+}
+
+QIcon CMelvaneDlg::OnQueryDragIcon() const {
+    return m_hIcon;
+}
+
+void CMelvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
+    // The background offers the system menu; the list keeps its own.
+    QWidget* under = childAt(event->pos());
+    if (under == nullptr || ControlId(under) == -1) {
+        ShowSystemMenu(event->globalPos());
+    }
+}
+
+void CMelvaneDlg::keyPressEvent(QKeyEvent* event) {
+    // A dialog without OK and Cancel buttons: Enter and Escape both end it,
+    // which for this window means hiding it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        hide();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// ---- Message routing --------------------------------------------------------
+
+bool CMelvaneDlg::event(QEvent* event) {
+    if (event->type() == platform::MciNotifyEvent::Type()) {
+        const auto* notify = static_cast<platform::MciNotifyEvent*>(event);
+        OnMciNotify(notify->WParam(), notify->LParam());
+        return true;
+    }
+    if (event->type() == platform::CommandEvent::Type()) {
+        const auto* command = static_cast<platform::CommandEvent*>(event);
+        OnCommand(command->Id(), command->Code());
+        return true;
+    }
+    if (event->type() == platform::WindowMessageEvent::Type()) {
+        const auto* message = static_cast<platform::WindowMessageEvent*>(event);
+        DefWindowProc(message->Message(), message->WParam(), message->LParam());
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+bool CMelvaneDlg::OnCommand(int nID, int nCode) {
+    for (const MessageMapEntry& entry : kMessageMap) {
+        if (entry.id == nID && entry.code == nCode) {
+            (this->*entry.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CMelvaneDlg::eventFilter(QObject* watched, QEvent* event) {
+    PreTranslateMessage(watched, event);
+    if (event->type() == QEvent::MouseMove) {
+        QWidget* widget = qobject_cast<QWidget*>(watched);
+        // The list's items are drawn in its viewport; the cursor is over the list.
+        if (widget != nullptr && qobject_cast<CListBoxCtrl*>(widget->parentWidget()) != nullptr) {
+            widget = widget->parentWidget();
+        }
+        if (widget != nullptr) {
+            OnSetCursor(widget);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CMelvaneDlg::PreTranslateMessage(QObject* receiver, QEvent* event) {
+    m_tooltip.RelayEvent(receiver, event);
+    return false;
+}
+
+std::intptr_t CMelvaneDlg::DefWindowProc(std::uint32_t message, std::uintptr_t /*wParam*/,
+                                         std::intptr_t lParam) {
+    if (message == WM_TRAYNOTIFY) {
+        switch (static_cast<std::uint32_t>(lParam)) {
+            case platform::WM_LBUTTONDBLCLK:
+                ShowWindow();
+                break;
+            case platform::WM_RBUTTONDOWN:
+                ShowTrayMenu();
+                break;
+            default:
+                break;
+        }
+    }
+    return 0;
+}
+
+void CMelvaneDlg::ShowWindow() {
+    if (m_bDestroyed) {
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMelvaneDlg::DestroyWindow() {
+    if (m_bDestroyed) {
+        return;
+    }
+    m_bDestroyed = true;
+    KillTimer();
+    hide();
+    emit WindowDestroyed();
+}
+
+void CMelvaneDlg::SetTimer() {
+    m_timer.start();
+}
+
+void CMelvaneDlg::KillTimer() {
+    m_timer.stop();
+}
+
+// ---- Playback ----------------------------------------------------------------
+
+void CMelvaneDlg::PlayMusic() {
+    if (m_bPlaying == 0) {
+        if (m_playlist.Play()) {
+            m_bPlaying = 1;
+        }
+    }
+}
+
+void CMelvaneDlg::PrevMusic() {
+    if (m_playlist.Prev()) {
+        m_bPlaying = 1;
+    }
+}
+
+void CMelvaneDlg::NextMusic() {
+    if (m_playlist.Next()) {
+        m_bPlaying = 1;
+    }
+}
+
+void CMelvaneDlg::StopMusic() {
+    if (m_bPlaying != 0) {
+        m_playlist.Stop();
+        m_bPlaying = 0;
+    }
+}
+
+void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
+    if (wParam != platform::MCI_NOTIFY_SUCCESSFUL) {
+        return;
+    }
+    m_playlist.Stop();
+    if (m_bRepeatAll != 0) {
+        m_playlist.MoveNext();
+    }
+    m_playlist.Play();
+}
+
+// ---- Skin buttons --------------------------------------------------------------
+
+CStatic* CMelvaneDlg::ButtonById(int id) {
+    switch (id) {
+        case IDC_ADD:
+            return &m_btnAdd;
+        case IDC_DELETE:
+            return &m_btnDelete;
+        case IDC_EXIT:
+            return &m_btnExit;
+        case IDC_FIRST:
+            return &m_btnFirst;
+        case IDC_PLAY:
+            return &m_btnPlay;
+        case IDC_FINAL:
+            return &m_btnFinal;
+        case IDC_STOP:
+            return &m_btnStop;
+        default:
+            return nullptr;
+    }
+}
+
+bool CMelvaneDlg::OnSetCursor(QWidget* pWnd) {
+    const int nID = ControlId(pWnd);
+    switch (nID) {
+        case IDC_ADD:
+        case IDC_DELETE:
+        case IDC_EXIT:
+        case IDC_FIRST:
+        case IDC_PLAY:
+        case IDC_FINAL:
+        case IDC_STOP: {
+            pWnd->setCursor(*g_hCursorHand);
+            const QPixmap* hot = nullptr;
+            switch (nID) {
+                case IDC_ADD:
+                    hot = g_hbmAddHot;
+                    break;
+                case IDC_DELETE:
+                    hot = g_hbmDeleteHot;
+                    break;
+                case IDC_EXIT:
+                    hot = g_hbmExitHot;
+                    break;
+                case IDC_FIRST:
+                    hot = g_hbmFirstHot;
+                    break;
+                case IDC_PLAY:
+                    hot = g_hbmPlayHot;
+                    break;
+                case IDC_FINAL:
+                    hot = g_hbmFinalHot;
+                    break;
+                default:
+                    hot = g_hbmStopHot;
+                    break;
+            }
+            ButtonById(nID)->SetBitmap(hot);
+            return true;
+        }
+        case IDC_REPEATONE:
+        case IDC_REPEATALL:
+        case IDC_HIDE:
+        case IDC_HELP:
+            pWnd->setCursor(*g_hCursorHand);
+            return true;
+        default:
+            m_btnAdd.SetBitmap(g_hbmAdd);
+            m_btnDelete.SetBitmap(g_hbmDelete);
+            m_btnExit.SetBitmap(g_hbmExit);
+            m_btnFirst.SetBitmap(g_hbmFirst);
+            m_btnPlay.SetBitmap(g_hbmPlay);
+            m_btnFinal.SetBitmap(g_hbmFinal);
+            m_btnStop.SetBitmap(g_hbmStop);
+            return false;
+    }
+}
+
+void CMelvaneDlg::OnRepeatOne() {
+    m_btnRepeatOne.SetBitmap(g_hbmRepeatOneOn);
+    m_btnRepeatAll.SetBitmap(g_hbmRepeatAllOff);
+    m_bRepeatAll = 0;
+}
+
+void CMelvaneDlg::OnRepeatAll() {
+    m_btnRepeatOne.SetBitmap(g_hbmRepeatOneOff);
+    m_btnRepeatAll.SetBitmap(g_hbmRepeatAllOn);
+    m_bRepeatAll = 1;
+}
+
+void CMelvaneDlg::OnExit() {
+    OnTrayExit();
+}
+
+void CMelvaneDlg::OnFirst() {
+    m_playlist.Stop();
+    m_playlist.SetCurrent(0);
+    m_playlist.Play();
+    if (m_bPlaying == 0) {
+        SetTimer();
+    }
+    m_bPlaying = 1;
+}
+
+void CMelvaneDlg::OnPlay() {
+    if (m_bPlaying == 0) {
+        if (m_playlist.Play()) {
+            SetTimer();
+            m_bPlaying = 1;
+        }
+    }
+}
+
+void CMelvaneDlg::OnFinal() {
+    m_playlist.Stop();
+    m_playlist.SetCurrent(m_playlist.GetCount() - 1);
+    m_playlist.Play();
+    if (m_bPlaying == 0) {
+        SetTimer();
+    }
+    m_bPlaying = 1;
+}
+
+void CMelvaneDlg::OnStop() {
+    if (m_bPlaying == 1) {
+        m_playlist.Stop();
+        KillTimer();
+        g_nidTray.hIcon = *g_hIconStill;
+        m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
+        m_bPlaying = 0;
+    }
+}
+
+void CMelvaneDlg::OnHide() {
+    hide();
+}
+
+void CMelvaneDlg::OnHelp() {
+    m_shell.OpenDocument(kHelpFile);
+}
+
+void CMelvaneDlg::OnDblclkList() {
+    const int i = m_listMusic.GetCurSel();
+    if (m_bPlaying == 0) {
+        SetTimer();
+    }
+    m_playlist.SetCurrent(i);
+    m_playlist.Stop();
+    m_playlist.Play();
+    m_bPlaying = 1;
+}
+
+void CMelvaneDlg::OnSelchangeList() {}
+
+// ---- Playlist editing -----------------------------------------------------------
+
+void CMelvaneDlg::OnAdd() {
+    std::vector<std::string> paths;
+    if (!m_shell.GetOpenFileNames(this, ".mid", "MediaFile(*.mid *.wav *.mp3)|*.mid;*.wav;*.mp3|",
+                                  paths)) {
+        return;
+    }
+    // A line break would split the entry in the playlist file, and the
+    // playlist has 100 places: such files are left out, and the user told.
+    int nLeftOut = 0;
+    for (const std::string& path : paths) {
+        if (path.find_first_of("\r\n") != std::string::npos) {
+            m_prompts.WindowMessageBox(
+                "Can't add a file whose name contains a line break:\n" + path);
+            continue;
+        }
+        if (m_listMusic.GetCount() >= CMusicList::kMaxMusic) {
+            ++nLeftOut;
+            continue;
+        }
+        m_listMusic.AddString(path);
+    }
+    if (nLeftOut > 0) {
+        m_prompts.WindowMessageBox("The playlist holds at most 100 files; " +
+                                   std::to_string(nLeftOut) + " file(s) were not added.");
+    }
+    RebuildPlaylist();
+}
+
+void CMelvaneDlg::OnDelete() {
+    const int i = m_listMusic.GetCurSel();
+    m_listMusic.SetCurSel(i + 1);
+    m_listMusic.DeleteString(i);
+    RebuildPlaylist();
+}
+
+void CMelvaneDlg::RebuildPlaylist() {
+    // Every entry of the list is copied back, empty ones too: an empty line
+    // loaded from the file must not cut the rest of the playlist off.
+    int k = m_listMusic.GetCount();
+    if (k > CMusicList::kMaxMusic) {
+        k = CMusicList::kMaxMusic;
+    }
+    for (int j = 0; j < k; j++) {
+        m_playlist.SetMusic(j, m_listMusic.GetText(j));
+    }
+    if (k < CMusicList::kMaxMusic) {
+        m_playlist.SetMusic(k, "");
+    }
+    m_playlist.SetCount(k);
+    m_playlist.Save();
+    m_playlist.SetCurrent(0);
+    if (m_bPlaying == 0) {
+        if (m_playlist.Play()) {
+            m_bPlaying = 1;
+        }
+    }
+}
+
+// ---- Tray icon, menu and exit -------------------------------------------------------
+
+void CMelvaneDlg::OnTimer(int /*nIDEvent*/) {
+    if (m_bPlaying != 1) {
+        return;
+    }
+    switch (g_nAnimFrame) {
+        case 1:
+            g_nidTray.hIcon = *g_hIconAnim1;
+            g_nAnimFrame = 2;
+            g_bAnimUp = !g_bAnimUp;
+            break;
+        case 2:
+            g_nidTray.hIcon = *g_hIconAnim2;
+            g_nAnimFrame = g_bAnimUp ? 3 : 1;
+            break;
+        case 3:
+            g_nidTray.hIcon = *g_hIconAnim3;
+            g_nAnimFrame = g_bAnimUp ? 4 : 2;
+            break;
+        case 4:
+            g_nidTray.hIcon = *g_hIconAnim4;
+            g_nAnimFrame = 3;
+            g_bAnimUp = !g_bAnimUp;
+            break;
+        default:
+            break;
+    }
+    m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
+}
+
+void CMelvaneDlg::ShowTrayMenu() {}
+
+void CMelvaneDlg::OnTrayExit() {
+    if (!m_autoStart.OpenKey()) {
+        m_prompts.WindowMessageBox("错误: 修改无法打开有关的hKEY!");
+    } else {
+        if (!m_autoStart.DeleteValue(kAutoStartName)) {
+            m_prompts.WindowMessageBox("错误: 无法修改有关注册表信息!");
+        }
+        m_autoStart.CloseKey();
+    }
+    m_tray.Shell_NotifyIcon(platform::NIM_DELETE, g_nidTray);
+    DestroyWindow();
+}
+
+void CMelvaneDlg::OnTrayFinal() {
+    OnFinal();
+}
+
+void CMelvaneDlg::OnTrayNext() {
+    NextMusic();
+}
+
+void CMelvaneDlg::OnTrayStop() {
+    OnStop();
+}
+
+void CMelvaneDlg::OnTrayPlay() {
+    OnPlay();
+}
+
+void CMelvaneDlg::OnTrayLast() {
+    PrevMusic();
+}
+
+void CMelvaneDlg::OnTrayFirst() {
+    OnFirst();
+}
+
+void CMelvaneDlg::OnTrayOption() {
+    ShowWindow();
+}

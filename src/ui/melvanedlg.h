@@ -1,0 +1,166 @@
+// The player's one window: a skin of picture buttons over a background
+// picture, with the playlist in a sorted list. It owns the playlist engine and
+// handles every message of the program: clicks, list notifications, the end of
+// a track, the animation timer, the tray icon's callback and the tray menu.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/autostart.h"
+#include "platform/mci.h"
+#include "platform/prompts.h"
+#include "platform/shell.h"
+#include "platform/tray.h"
+#include "playlist/musiclist.h"
+#include "ui/controls.h"
+
+class QMenu;
+
+constexpr std::uint32_t WM_TRAYNOTIFY = 0x8064;  // WM_APP + 100
+constexpr unsigned SC_MINIMIZE = 0xF020;
+constexpr unsigned SC_CLOSE = 0xF060;
+
+// The tray icon record and the animation state, shared by the whole process.
+extern platform::NOTIFYICONDATA g_nidTray;
+extern int g_nAnimFrame;
+extern int g_bAnimUp;
+
+class CMelvaneDlg : public QDialog {
+    Q_OBJECT
+public:
+    // The services the window works through; the application hands in the
+    // real ones, tests hand in fakes. All must outlive the window.
+    struct Services {
+        platform::IMci& mci;
+        platform::IPrompts& prompts;
+        platform::IApp& app;
+        platform::IAutoStart& autoStart;
+        platform::ITray& tray;
+        platform::IShell& shell;
+        std::string exePath;
+    };
+
+    explicit CMelvaneDlg(const Services& services, QWidget* pParent = nullptr);
+    ~CMelvaneDlg() override;
+
+    // Creates the window from its template, hidden: the controls, their
+    // binding, then OnInitDialog.
+    bool Create();
+    // Ends the window: hidden for good, and the application is told.
+    void DestroyWindow();
+    bool IsDestroyed() const { return m_bDestroyed; }
+
+    // The message map: routes a command to its handler. False when no handler
+    // takes it.
+    bool OnCommand(int nID, int nCode);
+    // Default processing, where the tray icon's callback message arrives.
+    std::intptr_t DefWindowProc(std::uint32_t message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+
+    // Playback surface
+    void PlayMusic();
+    void PrevMusic();
+    void NextMusic();
+    void StopMusic();
+    void OnMciNotify(std::uint32_t wParam, std::uint32_t lParam);
+
+    // Initialisation, About box and system menu
+    bool OnInitDialog();
+    bool RegisterAutoStart();
+    void OnSysCommand(unsigned nID, std::intptr_t lParam);
+    QIcon OnQueryDragIcon() const;
+
+    // Skin buttons and list
+    bool OnSetCursor(QWidget* pWnd);
+    void OnAdd();
+    void OnDelete();
+    void OnRepeatOne();
+    void OnRepeatAll();
+    void OnExit();
+    void OnFirst();
+    void OnPlay();
+    void OnFinal();
+    void OnStop();
+    void OnHide();
+    void OnHelp();
+    void OnDblclkList();
+    void OnSelchangeList();
+    void RebuildPlaylist();
+
+    // Tray icon, tray menu and exit
+    void OnTimer(int nIDEvent);
+    void ShowTrayMenu();
+    void OnTrayExit();
+    void OnTrayFinal();
+    void OnTrayNext();
+    void OnTrayStop();
+    void OnTrayPlay();
+    void OnTrayLast();
+    void OnTrayFirst();
+    void OnTrayOption();
+
+    // The window's system menu (Alt+Space, or a right click on the background).
+    QMenu* GetSystemMenu();
+    bool IsTimerRunning() const { return m_timer.isActive(); }
+    CToolTipCtrl& ToolTip() { return m_tooltip; }
+
+    int m_bPlaying;
+    int m_bRepeatAll;
+
+private:
+    platform::IPrompts& m_prompts;
+    platform::IApp& m_app;
+    platform::IAutoStart& m_autoStart;
+    platform::ITray& m_tray;
+    platform::IShell& m_shell;
+    std::string m_exePath;
+
+public:
+    CMusicList m_playlist;
+    CListBox m_listMusic;
+    CStatic m_btnAdd;
+    CStatic m_btnDelete;
+    CStatic m_btnRepeatOne;
+    CStatic m_btnRepeatAll;
+    CStatic m_btnExit;
+    CStatic m_btnFirst;
+    CStatic m_btnPlay;
+    CStatic m_btnFinal;
+    CStatic m_btnStop;
+    CStatic m_btnHide;
+    CStatic m_btnHelp;
+    CToolTipCtrl m_tooltip;
+    QIcon m_hIcon;
+
+signals:
+    // The window was destroyed: the message loop should end.
+    void WindowDestroyed();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void CreateControls();
+    void DoDataExchange();
+    void SetTimer();
+    void KillTimer();
+    void ShowWindow();
+    bool PreTranslateMessage(QObject* receiver, QEvent* event);
+    void ShowSystemMenu(const QPoint& globalPos);
+    CStatic* ButtonById(int id);
+
+    QTimer m_timer;
+    std::unique_ptr<QMenu> m_sysMenu;
+    bool m_bDestroyed = false;
+};

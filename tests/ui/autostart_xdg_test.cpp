@@ -1,0 +1,109 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "platform/autostart_xdg.h"
+#include "support/desktop_entry_parser.h"
+
+namespace {
+
+class XdgAutoStartTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+    std::string Dir() const { return m_dir.path().toStdString() + "/autostart"; }
+    std::string Entry() const { return Dir() + "/DefName.desktop"; }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(XdgAutoStartTest, AwkwardPathsComeBackExactlyFromTheEntry) {
+    const std::string paths[] = {
+        "/opt/melvane/melvane",
+        "/home/a b/my \"player\"/mel`vane`$HOME\\x/100%/melvane",
+        "/home/用户/音乐播放器/melvane",
+        "/tmp/%f %u %%/it's;a&b|c>d<e(f)*?#~/melvane",
+        "/tmp/tab\there/new\nline/melvane",
+    };
+    platform::XdgAutoStart autoStart(Dir());
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(autoStart.OpenKey());
+        ASSERT_TRUE(autoStart.SetValue("DefName", path));
+        autoStart.CloseKey();
+        const auto value = test::ReadExecValue(Entry());
+        ASSERT_TRUE(value.has_value());
+        const auto args = test::ParseExec(*value);
+        ASSERT_TRUE(args.has_value());
+        ASSERT_EQ(args->size(), 1u);
+        EXPECT_EQ((*args)[0], path);
+    }
+}
+
+TEST_F(XdgAutoStartTest, EntryPassesTheDesktopFileValidator) {
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty()) {
+        GTEST_SKIP() << "desktop-file-validate is not installed";
+    }
+    platform::XdgAutoStart autoStart(Dir());
+    ASSERT_TRUE(autoStart.OpenKey());
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/home/a b/\"q\"/$x/100%/用户/melvane"));
+    QProcess process;
+    process.start(validator, {QString::fromStdString(Entry())});
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+}
+
+TEST_F(XdgAutoStartTest, DeleteRemovesTheEntryAndFailsWhenItIsGone) {
+    platform::XdgAutoStart autoStart(Dir());
+    ASSERT_TRUE(autoStart.OpenKey());
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+    EXPECT_TRUE(autoStart.DeleteValue("DefName"));
+    EXPECT_NE(::access(Entry().c_str(), F_OK), 0);
+    EXPECT_FALSE(autoStart.DeleteValue("DefName"));
+}
+
+TEST_F(XdgAutoStartTest, FolderThatCannotBeMadeFailsToOpen) {
+    // A file where a folder should be defeats even root.
+    const std::string blocker = m_dir.path().toStdString() + "/file";
+    std::ofstream(blocker) << "x";
+    platform::XdgAutoStart autoStart(blocker + "/autostart");
+    EXPECT_FALSE(autoStart.OpenKey());
+    EXPECT_FALSE(autoStart.SetValue("DefName", "/opt/m"));
+}
+
+TEST_F(XdgAutoStartTest, EntryThatCannotBeWrittenFailsToSet) {
+    platform::XdgAutoStart autoStart(Dir());
+    ASSERT_TRUE(autoStart.OpenKey());
+    // A folder in the entry's place cannot be replaced by a file.
+    ASSERT_EQ(::mkdir(Entry().c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((Entry() + "/x").c_str(), 0755), 0);
+    EXPECT_FALSE(autoStart.SetValue("DefName", "/opt/m"));
+}
+
+TEST(AutoStartDirectoryTest, FollowsXdgConfigHomeAndIgnoresARelativeOne) {
+    const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = oldConfig != nullptr ? oldConfig : "";
+    ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+    EXPECT_EQ(platform::AutoStartDirectory(), "/tmp/cfg/autostart");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);
+    ::setenv("HOME", ::getenv("HOME") != nullptr ? ::getenv("HOME") : "/root", 1);
+    EXPECT_EQ(platform::AutoStartDirectory(), std::string(::getenv("HOME")) + "/.config/autostart");
+    if (oldConfig != nullptr) {
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
+}
+
+}  // namespace

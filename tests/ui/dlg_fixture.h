@@ -1,0 +1,89 @@
+// Builds the main window over fakes, in a fresh working directory with the
+// playlist file a test asks for.
+#pragma once
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_app.h"
+#include "fakes/fake_mci.h"
+#include "fakes/fake_prompts.h"
+#include "fakes/fake_services.h"
+#include "platform/wnd_qt.h"
+#include "res/resource.h"
+#include "ui/melvanedlg.h"
+#include "ui/skin.h"
+
+class DlgTest : public ::testing::Test {
+protected:
+    DlgTest() : m_autoStart(m_journal), m_tray(m_journal) { m_mci.journal = &m_journal; }
+
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        char* cwd = ::getcwd(nullptr, 0);
+        m_oldCwd = cwd;
+        std::free(cwd);
+        m_path = m_dir.path().toStdString();
+        ASSERT_EQ(::chdir(m_path.c_str()), 0);
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        ASSERT_EQ(::chdir(m_oldCwd.c_str()), 0);
+    }
+
+    // Writes Music.mus with one line per entry (CR LF ends).
+    void WritePlaylist(const std::vector<std::string>& entries) {
+        std::ofstream out(m_path + "/Music.mus", std::ios::binary);
+        for (const std::string& entry : entries) {
+            out << entry << "\r\n";
+        }
+    }
+    std::string ReadPlaylist() const {
+        std::ifstream in(m_path + "/Music.mus", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Constructs and creates the window as start-up does; the journal then
+    // holds only what creation did.
+    CMelvaneDlg& Start() {
+        m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
+            m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell, "/opt/melvane/melvane"});
+        m_app.mainWnd = platform::ToHwnd(m_dlg.get());
+        m_journal.clear();
+        m_dlg->Create();
+        return *m_dlg;
+    }
+    // Forgets what happened so far.
+    void Clear() {
+        m_journal.clear();
+        m_mci.calls.clear();
+        m_prompts.app.clear();
+        m_prompts.window.clear();
+        m_tray.records.clear();
+    }
+    std::vector<std::string> MciCalls() const { return m_mci.calls; }
+
+    QTemporaryDir m_dir;
+    std::string m_path;
+    std::string m_oldCwd;
+    Journal m_journal;
+    FakeMci m_mci;
+    FakePrompts m_prompts;
+    FakeApp m_app;
+    FakeAutoStart m_autoStart;
+    FakeTray m_tray;
+    FakeShell m_shell;
+    std::unique_ptr<CMelvaneDlg> m_dlg;
+};
+
+using Calls = std::vector<std::string>;

@@ -1,0 +1,203 @@
+#include "dlg_fixture.h"
+
+namespace {
+
+class TransportTest : public DlgTest {
+protected:
+    // A window over a playlist of n entries /m/0.mid .. /m/(n-1).mid, with
+    // the start-up's own work forgotten.
+    CMelvaneDlg& StartWith(int n) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < n; ++i) {
+            entries.push_back("/m/" + std::to_string(i) + ".mid");
+        }
+        WritePlaylist(entries);
+        CMelvaneDlg& dlg = Start();
+        Clear();
+        return dlg;
+    }
+    static Calls Reopen(int index) {
+        const std::string path = "/m/" + std::to_string(index) + ".mid";
+        return {"stop themidi", "close themidi", "open " + path + " alias themidi",
+                "play themidi notify"};
+    }
+};
+
+TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAtTheEnd) {
+    CMelvaneDlg& dlg = StartWith(3);
+    dlg.m_playlist.SetCurrent(2);
+    dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
+    EXPECT_EQ(MciCalls(), Reopen(0));
+
+    Clear();
+    dlg.OnCommand(IDC_REPEATONE, 0);
+    dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
+    EXPECT_EQ(MciCalls(), Reopen(0));
+}
+
+TEST_F(TransportTest, AbortedSupersededAndFailedNotificationsAreIgnored) {
+    CMelvaneDlg& dlg = StartWith(2);
+    for (std::uint32_t flag : {platform::MCI_NOTIFY_ABORTED, platform::MCI_NOTIFY_SUPERSEDED,
+                               platform::MCI_NOTIFY_FAILURE}) {
+        dlg.OnMciNotify(flag, 0);
+    }
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 0);
+}
+
+TEST_F(TransportTest, NotificationArrivesAsAnEventOnTheWindow) {
+    CMelvaneDlg& dlg = StartWith(2);
+    QCoreApplication::postEvent(&dlg, new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(MciCalls(), Reopen(1));
+}
+
+TEST_F(TransportTest, PlayMusicWhilePlayingSendsNothing) {
+    CMelvaneDlg& dlg = StartWith(2);
+    dlg.PlayMusic();
+    dlg.OnPlay();
+    EXPECT_TRUE(MciCalls().empty());
+}
+
+TEST_F(TransportTest, TrayLastAndNextWrapAndDoNotStartTheTimer) {
+    CMelvaneDlg& dlg = StartWith(5);
+    dlg.OnCommand(IDC_STOP, 0);
+    Clear();
+    dlg.OnCommand(ID_TRAY_LAST, 0);
+    EXPECT_EQ(MciCalls(), Reopen(4));
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_FALSE(dlg.IsTimerRunning());
+    Clear();
+    dlg.OnCommand(ID_TRAY_NEXT, 0);
+    EXPECT_EQ(MciCalls(), Reopen(0));
+}
+
+TEST_F(TransportTest, FailedNextLeavesThePlayingFlagAsItWas) {
+    CMelvaneDlg& dlg = StartWith(2);
+    dlg.OnStop();
+    m_mci.badPaths.insert("/m/1.mid");
+    dlg.NextMusic();
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_EQ(m_prompts.app, (Calls{"Can't open file:/m/1.mid!"}));
+}
+
+TEST_F(TransportTest, StopKillsTheTimerShowsTheStillIconAndOnlyOnce) {
+    CMelvaneDlg& dlg = StartWith(1);
+    dlg.OnCommand(IDC_STOP, 0);
+    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi"}));
+    EXPECT_FALSE(dlg.IsTimerRunning());
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    ASSERT_EQ(m_tray.records.size(), 1u);
+    EXPECT_EQ(m_tray.records[0].first, platform::NIM_MODIFY);
+    EXPECT_EQ(m_tray.LastIcon().cacheKey(), g_hIconStill->cacheKey());
+    Clear();
+    dlg.OnCommand(IDC_STOP, 0);
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_TRUE(m_tray.records.empty());
+}
+
+TEST_F(TransportTest, PlayAfterStopRestartsTheTimerOnlyWhenPlayWorks) {
+    CMelvaneDlg& dlg = StartWith(1);
+    dlg.OnStop();
+    m_mci.badPaths.insert("/m/0.mid");
+    dlg.OnCommand(IDC_PLAY, 0);
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_FALSE(dlg.IsTimerRunning());
+    m_mci.badPaths.clear();
+    dlg.OnCommand(ID_TRAY_PLAY, 0);
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+}
+
+TEST_F(TransportTest, FirstAndFinalPlayTheEndsAndSetPlayingRegardless) {
+    CMelvaneDlg& dlg = StartWith(3);
+    dlg.OnCommand(IDC_FINAL, 0);
+    EXPECT_EQ(MciCalls(), Reopen(2));
+    Clear();
+    dlg.OnCommand(ID_TRAY_FIRST, 0);
+    EXPECT_EQ(MciCalls(), Reopen(0));
+
+    dlg.OnStop();
+    m_mci.badPaths.insert("/m/0.mid");
+    dlg.OnFirst();
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+}
+
+TEST_F(TransportTest, FinalAndDoubleClickOnAnEmptyListReportAndStillMarkPlaying) {
+    CMelvaneDlg& dlg = StartWith(0);
+    dlg.OnCommand(ID_TRAY_FINAL, 0);
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, -1);
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
+
+    dlg.OnStop();
+    Clear();
+    dlg.OnCommand(IDC_LISTMUSIC, LBN_DBLCLK);
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, -1);
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+    EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
+}
+
+TEST_F(TransportTest, DoubleClickPlaysTheSelectedIndexInPlaylistOrder) {
+    // File order b, a; the list shows a first. Until an edit the double-click
+    // plays by index, so a click on "a" plays b.
+    WritePlaylist({"/m/b.mid", "/m/a.mid"});
+    CMelvaneDlg& dlg = Start();
+    Clear();
+    dlg.m_listMusic.SetCurSel(0);
+    dlg.OnDblclkList();
+    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/b.mid alias themidi",
+                                 "play themidi notify"}));
+}
+
+TEST_F(TransportTest, AnimationSwingsOnlyWhilePlayingAndCarriesOverAStop) {
+    g_nAnimFrame = 1;
+    g_bAnimUp = 1;
+    CMelvaneDlg& dlg = StartWith(1);
+    const QIcon* frames[] = {g_hIconAnim1, g_hIconAnim2, g_hIconAnim3, g_hIconAnim4};
+    auto frameOf = [&](const QIcon& icon) {
+        for (int i = 0; i < 4; ++i) {
+            if (icon.cacheKey() == frames[i]->cacheKey()) {
+                return 145 + (i == 0 ? 0 : i == 1 ? 2 : i == 2 ? 3 : 46);
+            }
+        }
+        return 0;
+    };
+    std::vector<int> shown;
+    for (int tick = 0; tick < 20; ++tick) {
+        dlg.OnTimer(1);
+        shown.push_back(frameOf(m_tray.LastIcon()));
+        if (tick == 9) {
+            dlg.OnStop();
+            dlg.OnTimer(1);
+            dlg.OnTimer(1);
+            EXPECT_EQ(m_tray.records.size(), static_cast<std::size_t>(11));
+            dlg.OnPlay();
+        }
+    }
+    EXPECT_EQ(shown, (std::vector<int>{145, 147, 145, 147, 148, 191, 148, 147, 145, 147,
+                                       148, 191, 148, 147, 145, 147, 148, 191, 148, 147}));
+    for (const auto& record : m_tray.records) {
+        EXPECT_EQ(record.first, platform::NIM_MODIFY);
+    }
+}
+
+TEST_F(TransportTest, TrayDoubleClickShowsAndRightPressIsTheOnlyOtherAction) {
+    CMelvaneDlg& dlg = StartWith(1);
+    for (std::uint32_t mouse : {platform::WM_LBUTTONDOWN, platform::WM_LBUTTONUP,
+                                platform::WM_RBUTTONUP, platform::WM_MOUSEMOVE}) {
+        dlg.DefWindowProc(WM_TRAYNOTIFY, 100, static_cast<std::intptr_t>(mouse));
+    }
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.DefWindowProc(WM_TRAYNOTIFY, 100, platform::WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.OnCommand(IDC_HIDE, 0);
+    EXPECT_FALSE(dlg.isVisible());
+    dlg.OnCommand(ID_TRAY_OPTION, 0);
+    EXPECT_TRUE(dlg.isVisible());
+    dlg.hide();
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+#include <QApplication>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "dlg_fixture.h"
+
+namespace {
+
+using WindowTest = DlgTest;
+
+QPixmap Picture(int id) {
+    return QPixmap(QStringLiteral(":/res/%1.png").arg(id));
+}
+
+bool SamePicture(const QPixmap& a, const QPixmap& b) {
+    return !a.isNull() && a.toImage() == b.toImage();
+}
+
+TEST_F(WindowTest, IsAFramelessHiddenWindowAtTheTopLeftOfTheSkinsSize) {
+    CMelvaneDlg& dlg = Start();
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(dlg.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(dlg.size(), QSize(508, 325));
+    EXPECT_EQ(dlg.pos(), QPoint(0, 0));
+}
+
+TEST_F(WindowTest, ControlsSitWhereTheTemplatePutsThemWithTheirPictures) {
+    CMelvaneDlg& dlg = Start();
+    struct Expected {
+        CStatic& control;
+        QPoint pos;
+        QSize size;
+        int picture;
+    };
+    const Expected expected[] = {
+        {dlg.m_btnAdd, {29, 83}, {47, 20}, IDB_ADD},
+        {dlg.m_btnDelete, {93, 83}, {59, 20}, IDB_DELETE},
+        {dlg.m_btnRepeatOne, {287, 84}, {93, 20}, IDB_REPEATONE_OFF},
+        {dlg.m_btnRepeatAll, {393, 84}, {93, 20}, IDB_REPEATALL_ON},
+        {dlg.m_btnExit, {446, 290}, {36, 13}, IDB_EXIT},
+        {dlg.m_btnFirst, {9, 137}, {19, 21}, IDB_FIRST},
+        {dlg.m_btnPlay, {14, 162}, {16, 18}, IDB_PLAY},
+        {dlg.m_btnFinal, {11, 209}, {19, 21}, IDB_FINAL},
+        {dlg.m_btnStop, {11, 185}, {19, 21}, IDB_STOP},
+        {dlg.m_btnHide, {419, 291}, {14, 12}, IDB_HIDE},
+        {dlg.m_btnHelp, {389, 290}, {15, 15}, IDB_HELP},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.picture);
+        ASSERT_NE(e.control.GetSafeHwnd(), nullptr);
+        EXPECT_EQ(e.control.GetSafeHwnd()->geometry(), QRect(e.pos, e.size));
+        EXPECT_TRUE(SamePicture(e.control.GetBitmap(), Picture(e.picture)));
+    }
+    EXPECT_EQ(dlg.m_listMusic.GetSafeHwnd()->geometry(), QRect(35, 104, 453, 183));
+    EXPECT_TRUE(SamePicture(*g_hbmPlayHot, Picture(IDB_PLAY_HOT)));
+    EXPECT_EQ(g_hbmPlayHot->size(), QSize(19, 21));
+}
+
+TEST_F(WindowTest, BackgroundFillsTheWindowBeneathEveryButton) {
+    CMelvaneDlg& dlg = Start();
+    dlg.show();
+    const QImage shot = dlg.grab().toImage();
+    dlg.hide();
+    const QImage background = Picture(IDB_BACKGROUND).toImage();
+    ASSERT_EQ(background.size(), QSize(508, 325));
+    // A spot of plain background and a spot inside the Add button.
+    EXPECT_EQ(shot.pixel(250, 40), background.pixel(250, 40));
+    const QImage add = Picture(IDB_ADD).toImage();
+    EXPECT_EQ(shot.pixel(29 + 20, 83 + 10), add.pixel(20, 10));
+}
+
+TEST_F(WindowTest, InitialisationRunsInOrderAndPlaysTheFirstFileEntry) {
+    WritePlaylist({"/music/b.mid", "/music/a.mid"});
+    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(m_journal, (Calls{"tray: add", "autostart: open",
+                                "autostart: set DefName=/opt/melvane/melvane", "autostart: close",
+                                "mci: open /music/b.mid alias themidi",
+                                "mci: play themidi notify"}));
+    // The list sorts; the playlist keeps the file's order.
+    EXPECT_EQ(dlg.m_listMusic.GetText(0), "/music/a.mid");
+    EXPECT_EQ(dlg.m_listMusic.GetText(1), "/music/b.mid");
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+    EXPECT_EQ(m_mci.lastCallback, platform::ToHwnd(&dlg));
+}
+
+TEST_F(WindowTest, TrayRecordCarriesIdCallbackTipAndFirstFrame) {
+    Start();
+    ASSERT_EQ(m_tray.records.size(), 1u);
+    const platform::NOTIFYICONDATA& nid = m_tray.records[0].second;
+    EXPECT_EQ(nid.cbSize, 88u);
+    EXPECT_EQ(nid.uID, 100u);
+    EXPECT_EQ(nid.uFlags, 7u);
+    EXPECT_EQ(nid.uCallbackMessage, 0x8064u);
+    EXPECT_STREQ(nid.szTip, "Sonabel");
+    EXPECT_EQ(nid.hIcon.pixmap(16, 16).toImage(),
+              QIcon(Picture(IDI_ANIM1)).pixmap(16, 16).toImage());
+}
+
+TEST_F(WindowTest, EmptyPlaylistTellsTheUserAndPlaysNothing) {
+    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_EQ(m_tray.records.size(), 1u);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+    EXPECT_EQ(ReadPlaylist(), "");
+}
+
+TEST_F(WindowTest, ListSortsCaseInsensitively) {
+    WritePlaylist({"c.mid", "B.mid", "a.mid"});
+    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(dlg.m_listMusic.GetText(0), "a.mid");
+    EXPECT_EQ(dlg.m_listMusic.GetText(1), "B.mid");
+    EXPECT_EQ(dlg.m_listMusic.GetText(2), "c.mid");
+}
+
+TEST_F(WindowTest, AutoStartFolderNotWritableStopsBeforePlayback) {
+    WritePlaylist({"/music/a.mid"});
+    m_autoStart.openWorks = false;
+    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(m_prompts.window, (Calls{"错误: 修改无法打开有关的hKEY!"}));
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_EQ(m_journal, (Calls{"tray: add", "autostart: open"}));
+    EXPECT_EQ(dlg.m_listMusic.GetCount(), 1);
+}
+
+TEST_F(WindowTest, AutoStartEntryNotWritableClosesAndStopsBeforePlayback) {
+    WritePlaylist({"/music/a.mid"});
+    m_autoStart.setWorks = false;
+    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(m_prompts.window, (Calls{"错误: 无法修改有关注册表信息!"}));
+    EXPECT_EQ(m_journal.back(), "autostart: close");
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+}
+
+TEST_F(WindowTest, ExitRemovesEntryThenIconThenEndsAndDestructionStopsTheSound) {
+    WritePlaylist({"/music/a.mid"});
+    CMelvaneDlg& dlg = Start();
+    QSignalSpy destroyed(&dlg, &CMelvaneDlg::WindowDestroyed);
+    Clear();
+    dlg.OnCommand(IDC_EXIT, 0);
+    EXPECT_EQ(m_journal, (Calls{"autostart: open", "autostart: delete DefName", "autostart: close",
+                                "tray: delete"}));
+    EXPECT_EQ(destroyed.count(), 1);
+    EXPECT_TRUE(m_prompts.window.empty());
+    EXPECT_FALSE(m_autoStart.present);
+    EXPECT_TRUE(m_mci.IsOpen("themidi"));
+    m_dlg.reset();
+    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi"}));
+    EXPECT_FALSE(m_mci.IsOpen("themidi"));
+}
+
+TEST_F(WindowTest, ExitWithTheEntryGoneOrTheFolderLockedStillEnds) {
+    CMelvaneDlg& dlg = Start();
+    m_autoStart.present = false;
+    Clear();
+    dlg.OnCommand(ID_TRAY_EXIT, 0);
+    EXPECT_EQ(m_prompts.window, (Calls{"错误: 无法修改有关注册表信息!"}));
+    EXPECT_EQ(m_journal.back(), "tray: delete");
+    EXPECT_TRUE(dlg.IsDestroyed());
+
+    m_dlg.reset();
+    Start();
+    m_autoStart.openWorks = false;
+    Clear();
+    m_dlg->OnTrayExit();
+    EXPECT_EQ(m_prompts.window, (Calls{"错误: 修改无法打开有关的hKEY!"}));
+    EXPECT_EQ(m_journal, (Calls{"autostart: open", "tray: delete"}));
+    EXPECT_TRUE(m_dlg->IsDestroyed());
+}
+
+TEST_F(WindowTest, SystemMenuEndsWithSeparatorAndAbout) {
+    CMelvaneDlg& dlg = Start();
+    const QList<QAction*> actions = dlg.GetSystemMenu()->actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->text(), QStringLiteral("关于 melvane(&A)..."));
+}
+
+TEST_F(WindowTest, AboutOpensModallyWithLowBitsSetAndTimersRunMeanwhile) {
+    WritePlaylist({"/music/a.mid"});
+    CMelvaneDlg& dlg = Start();
+    int ticksSeen = 0;
+    QString caption;
+    QTimer::singleShot(1200, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        ticksSeen = static_cast<int>(m_tray.records.size());
+        box->close();
+    });
+    dlg.OnSysCommand(IDM_ABOUTBOX | 0x000F, 0);
+    EXPECT_EQ(caption, QStringLiteral("关于 melvane"));
+    // The animation went on while the box was open (500 ms timer).
+    EXPECT_GE(ticksSeen, 2);
+}
+
+TEST_F(WindowTest, CommandsReachTheirHandlersThroughTheMessageMap) {
+    CMelvaneDlg& dlg = Start();
+    EXPECT_TRUE(dlg.OnCommand(IDC_REPEATONE, 0));
+    EXPECT_EQ(dlg.m_bRepeatAll, 0);
+    QCoreApplication::postEvent(&dlg, new platform::CommandEvent(IDC_REPEATALL, 0));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.m_bRepeatAll, 1);
+    EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP1, 0));
+    EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP2, 0));
+    EXPECT_FALSE(dlg.OnCommand(IDC_LISTMUSIC, 0));
+}
+
+}  // namespace
