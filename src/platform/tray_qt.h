@@ -1,18 +1,33 @@
 #pragma once
 
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include <memory>
+#include <vector>
 
 #include "platform/tray.h"
 
 namespace platform {
 
-// The tray icon on QSystemTrayIcon (XEmbed or StatusNotifierItem, as Qt
-// finds). Activations are posted to the record's window as its callback
-// message with the matching mouse message.
+// One entry of the plain menu given to tray hosts that draw menus themselves;
+// an id of 0 is a separator.
+struct HostMenuEntry {
+    int id;
+    QString text;
+};
+
+// The tray icon on QSystemTrayIcon. Qt shows it through XEmbed or, when a
+// StatusNotifierItem host is on the session bus, through that. Activations are
+// posted to the record's window as its callback message with the mouse
+// message the window expects:
+// - XEmbed: left press, double-click and right press arrive as themselves.
+// - StatusNotifierItem: there is no double-click; the host's primary
+//   activation stands for it, and its context-menu request is the right press.
 class QtTray : public QObject, public ITray {
     Q_OBJECT
 public:
@@ -22,13 +37,34 @@ public:
     bool Shell_NotifyIcon(std::uint32_t dwMessage, const NOTIFYICONDATA& nid) override;
     bool IsTrayAvailable() const override;
 
+    // For hosts that insist on drawing the menu: these entries, each posting
+    // its command to the record's window.
+    void SetHostMenuEntries(std::vector<HostMenuEntry> entries);
+
+    // Whether the icon goes through a StatusNotifierItem host.
+    bool UsesStatusNotifier() const { return m_bStatusNotifier; }
+
+private Q_SLOTS:
+    void OnTrayChanged();
+
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
+    void Post(std::uint32_t mouseMessage);
+    void BuildHostMenu();
 
     std::unique_ptr<QSystemTrayIcon> m_icon;
+    std::unique_ptr<QMenu> m_hostMenu;
+    std::vector<HostMenuEntry> m_hostEntries;
     QPointer<QObject> m_window;
     std::uint32_t m_uID = 0;
     std::uint32_t m_uCallbackMessage = 0;
+    bool m_bStatusNotifier = false;
+    // Looks for a tray now and then while there is none.
+    QTimer m_watch;
 };
+
+// True when a StatusNotifierItem host is registered on the session bus: then
+// the toolkit shows tray icons through it.
+bool StatusNotifierHostPresent();
 
 }  // namespace platform
