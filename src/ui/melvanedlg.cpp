@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 
@@ -402,14 +403,21 @@ bool CMelvaneDlg::OnCommand(int nID, int nCode) {
 bool CMelvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     PreTranslateMessage(watched, event);
     if (event->type() == QEvent::MouseMove) {
-        QWidget* widget = qobject_cast<QWidget*>(watched);
+        // A move a control does not take travels on to its parent; the cursor
+        // is over whatever lies under it, whoever sees the event.
+        const auto* move = static_cast<QMouseEvent*>(event);
+        QWidget* under = childAt(mapFromGlobal(move->globalPosition().toPoint()));
         // The list's items are drawn in its viewport; the cursor is over the list.
-        if (widget != nullptr && qobject_cast<CListBoxCtrl*>(widget->parentWidget()) != nullptr) {
-            widget = widget->parentWidget();
+        if (under != nullptr && qobject_cast<CListBoxCtrl*>(under) == nullptr) {
+            for (QWidget* up = under->parentWidget(); up != nullptr && up != this;
+                 up = up->parentWidget()) {
+                if (qobject_cast<CListBoxCtrl*>(up) != nullptr) {
+                    under = up;
+                    break;
+                }
+            }
         }
-        if (widget != nullptr) {
-            OnSetCursor(widget);
-        }
+        OnSetCursor(under != nullptr ? under : this);
     }
     return QDialog::eventFilter(watched, event);
 }

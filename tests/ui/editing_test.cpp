@@ -1,4 +1,5 @@
 #include <QCursor>
+#include <QTest>
 
 #include "dlg_fixture.h"
 
@@ -202,6 +203,24 @@ TEST_F(EditingTest, HelpOpensTheHelpFileAndHideHides) {
     EXPECT_EQ(m_shell.opened, (Calls{"music.chm"}));
     m_dlg->OnCommand(IDC_HIDE, 0);
     EXPECT_FALSE(m_dlg->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditingTest, RealMouseMovesDriveTheHoverFeedback) {
+    Start();
+    CMelvaneDlg& dlg = *m_dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QTest::mouseMove(&dlg, QPoint(29 + 10, 83 + 10));
+    QTest::mouseMove(&dlg, QPoint(29 + 12, 83 + 10));
+    EXPECT_EQ(dlg.m_btnAdd.GetBitmap().cacheKey(), g_hbmAddHot->cacheKey());
+    QTest::mouseMove(&dlg, QPoint(250, 40));
+    QTest::mouseMove(&dlg, QPoint(252, 40));
+    EXPECT_EQ(dlg.m_btnAdd.GetBitmap().cacheKey(), g_hbmAdd->cacheKey());
+    dlg.hide();
 }
 
 }  // namespace
