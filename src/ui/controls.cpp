@@ -188,9 +188,16 @@ const CToolTipCtrl::Tool* CToolTipCtrl::FindTool(QObject* receiver) const {
 }
 
 void CToolTipCtrl::RelayEvent(QObject* receiver, QEvent* event) {
+    if (!m_parent) {
+        return;
+    }
     switch (event->type()) {
         case QEvent::MouseMove: {
-            const Tool* tool = FindTool(receiver);
+            // Moves a control ignores reach its parent too; the tool is what
+            // lies under the cursor.
+            const auto* move = static_cast<QMouseEvent*>(event);
+            const QPoint pos = m_parent->mapFromGlobal(move->globalPosition().toPoint());
+            const Tool* tool = FindTool(m_parent->childAt(pos));
             if (tool != m_pending) {
                 Hide();
                 m_pending = tool;
@@ -200,15 +207,16 @@ void CToolTipCtrl::RelayEvent(QObject* receiver, QEvent* event) {
             }
             break;
         }
-        case QEvent::MouseButtonPress:
         case QEvent::Leave:
         case QEvent::WindowDeactivate:
         case QEvent::Hide:
-            if (receiver == m_parent || event->type() != QEvent::Leave ||
-                FindTool(receiver) == m_pending) {
-                Hide();
-                m_pending = nullptr;
+            if (receiver != m_parent) {
+                break;
             }
+            [[fallthrough]];
+        case QEvent::MouseButtonPress:
+            Hide();
+            m_pending = nullptr;
             break;
         default:
             break;

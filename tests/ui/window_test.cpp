@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include "dlg_fixture.h"
@@ -206,6 +207,35 @@ TEST_F(WindowTest, CommandsReachTheirHandlersThroughTheMessageMap) {
     EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP1, 0));
     EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP2, 0));
     EXPECT_FALSE(dlg.OnCommand(IDC_LISTMUSIC, 0));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, TipsShowAfterFiftyMillisecondsOnlyOverToolsOfTheActiveWindow) {
+    CMelvaneDlg& dlg = Start();
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    QTest::mouseMove(&dlg, QPoint(29 + 10, 83 + 10));
+    QTest::qWait(120);
+    EXPECT_EQ(dlg.ToolTip().ShownText(), QStringLiteral("Add music"));
+    QTest::mouseMove(&dlg, QPoint(250, 40));
+    QTest::qWait(120);
+    EXPECT_TRUE(dlg.ToolTip().ShownText().isEmpty());
+    QTest::mouseMove(&dlg, QPoint(200, 200));
+    QTest::qWait(120);
+    EXPECT_EQ(dlg.ToolTip().ShownText(), QStringLiteral("DBclick to select music"));
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QTest::mouseMove(&dlg, QPoint(14 + 5, 162 + 5));
+    QTest::qWait(120);
+    EXPECT_TRUE(dlg.ToolTip().ShownText().isEmpty());
+    dlg.hide();
 }
 
 }  // namespace
