@@ -24,6 +24,7 @@ int CMelvaneApp::InitInstance() {
     platform::QtPrompts prompts;
     platform::XdgAutoStart autoStart;
     platform::QtTray tray;
+    tray.SetHostMenuEntries(CMelvaneDlg::TrayMenuEntries());
     platform::QtShell shell;
     {
         CMelvaneDlg dlg(CMelvaneDlg::Services{mci, prompts, *this, autoStart, tray, shell, strPath});

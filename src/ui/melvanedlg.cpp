@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <vector>
 
+#include "menu/cqmenu.h"
+#include "platform/popupmenu.h"
 #include "platform/resources.h"
 #include "platform/window_message.h"
 #include "platform/wnd_qt.h"
@@ -757,7 +760,75 @@ void CMelvaneDlg::OnTimer(int /*nIDEvent*/) {
     m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
 }
 
-void CMelvaneDlg::ShowTrayMenu() {}
+namespace {
+
+struct TrayMenuStep {
+    int id;
+    int icon;  // 0 for a separator
+    const char* text;
+    unsigned position;
+};
+
+// The records go in from the bottom item up, each before everything so far;
+// the separators then go to positions 1 and 8.
+constexpr TrayMenuStep kTrayMenuSteps[] = {
+    {ID_TRAY_EXIT, IDI_MENU_EXIT, " Exit", 0},    {ID_TRAY_FINAL, IDI_MENU_FINAL, " Final", 0},
+    {ID_TRAY_NEXT, IDI_MENU_NEXT, " Next", 0},    {ID_TRAY_STOP, IDI_MENU_STOP, " Stop", 0},
+    {ID_TRAY_PLAY, IDI_MENU_PLAY, " Play", 0},    {ID_TRAY_LAST, IDI_MENU_LAST, " Last", 0},
+    {ID_TRAY_FIRST, IDI_MENU_FIRST, " First", 0}, {ID_TRAY_OPTION, IDI_MENU_OPTION, "Option", 0},
+    {ID_TRAY_SEP1, 0, nullptr, 1},                {ID_TRAY_SEP2, 0, nullptr, 8},
+};
+
+}  // namespace
+
+std::vector<platform::HostMenuEntry> CMelvaneDlg::TrayMenuEntries() {
+    // The final order of the tray menu, top to bottom.
+    return {{ID_TRAY_OPTION, QStringLiteral("Option")}, {0, QString()},
+            {ID_TRAY_FIRST, QStringLiteral(" First")},  {ID_TRAY_LAST, QStringLiteral(" Last")},
+            {ID_TRAY_PLAY, QStringLiteral(" Play")},    {ID_TRAY_STOP, QStringLiteral(" Stop")},
+            {ID_TRAY_NEXT, QStringLiteral(" Next")},    {ID_TRAY_FINAL, QStringLiteral(" Final")},
+            {0, QString()},                             {ID_TRAY_EXIT, QStringLiteral(" Exit")}};
+}
+
+void CMelvaneDlg::ShowTrayMenu() {
+    CQMenu menu;
+
+    platform::CMenu menuBar;
+    menuBar.LoadMenu(IDR_TRAYMENU);
+    menu.Attach(menuBar.GetSubMenu(0));
+
+    platform::CBitmap bmpBand;
+    bmpBand.LoadBitmap(IDB_BAND);
+    menu.SetBandBitmap(bmpBand.Detach());
+
+    menu.SetItemCount(10);
+    menu.SetBandSize(platform::CSize(16, 218));
+    menu.SetBandColor(platform::RGB(100, 100, 100));
+
+    CQMenuItem items[12];
+    int n = 0;
+    for (const TrayMenuStep& step : kTrayMenuSteps) {
+        CQMenuItem& item = items[n++];
+        if (step.icon == 0) {
+            item.SetSeparator(true);
+        } else {
+            item.LoadIcon(static_cast<platform::UINT>(step.icon));
+            item.SetText(step.text);
+        }
+        menu.InsertItem(static_cast<platform::UINT>(step.id), &item, step.position);
+    }
+
+    menu.RemoveMenu(ID_MENU_PLACEHOLDER, platform::MF_BYCOMMAND);
+
+    const QPoint point = QCursor::pos();
+
+    menu.TrackPopupMenu(platform::TPM_RIGHTBUTTON, point.x(), point.y(), platform::ToHwnd(this));
+
+    // The popup goes with the bar it was taken from: the menu lets go of it
+    // first, so each is destroyed once.
+    menu.Detach();
+    menuBar.DestroyMenu();
+}
 
 void CMelvaneDlg::OnTrayExit() {
     if (!m_autoStart.OpenKey()) {

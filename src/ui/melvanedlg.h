@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/autostart.h"
 #include "platform/mci.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
+#include "platform/tray_qt.h"
 #include "playlist/musiclist.h"
 #include "ui/controls.h"
 
@@ -97,6 +99,9 @@ public:
     // Tray icon, tray menu and exit
     void OnTimer(int nIDEvent);
     void ShowTrayMenu();
+    // The tray menu's entries in their final order, for tray hosts that draw
+    // menus themselves; id 0 is a separator.
+    static std::vector<platform::HostMenuEntry> TrayMenuEntries();
     void OnTrayExit();
     void OnTrayFinal();
     void OnTrayNext();
