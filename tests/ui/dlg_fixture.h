@@ -21,6 +21,7 @@
 #include "fakes/fake_services.h"
 #include "platform/wnd_qt.h"
 #include "res/resource.h"
+#include "support/temp_workdir.h"
 #include "ui/melvanedlg.h"
 #include "ui/skin.h"
 
@@ -28,18 +29,8 @@ class DlgTest : public ::testing::Test {
 protected:
     DlgTest() : m_autoStart(m_journal), m_tray(m_journal) { m_mci.journal = &m_journal; }
 
-    void SetUp() override {
-        ASSERT_TRUE(m_dir.isValid());
-        char* cwd = ::getcwd(nullptr, 0);
-        m_oldCwd = cwd;
-        std::free(cwd);
-        m_path = m_dir.path().toStdString();
-        ASSERT_EQ(::chdir(m_path.c_str()), 0);
-    }
-    void TearDown() override {
-        m_dlg.reset();
-        ASSERT_EQ(::chdir(m_oldCwd.c_str()), 0);
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.Entered()); }
+    void TearDown() override { m_dlg.reset(); }
 
     // Writes Music.mus with one line per entry (CR LF ends).
     void WritePlaylist(const std::vector<std::string>& entries) {
@@ -48,10 +39,7 @@ protected:
             out << entry << "\r\n";
         }
     }
-    std::string ReadPlaylist() const {
-        std::ifstream in(m_path + "/Music.mus", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string ReadPlaylist() const { return m_dir.Read("Music.mus"); }
 
     // Constructs and creates the window as start-up does; the journal then
     // holds only what creation did.
@@ -73,9 +61,8 @@ protected:
     }
     std::vector<std::string> MciCalls() const { return m_mci.calls; }
 
-    QTemporaryDir m_dir;
-    std::string m_path;
-    std::string m_oldCwd;
+    TempWorkDir m_dir;
+    const std::string& m_path = m_dir.Path();
     Journal m_journal;
     FakeMci m_mci;
     FakePrompts m_prompts;
