@@ -21,6 +21,8 @@ PACKAGES=(
   # end-to-end rig and its measurements
   xvfb x11-utils xdotool trayer imagemagick pulseaudio pulseaudio-utils
   sox dbus dbus-x11 desktop-file-utils procps psmisc
+  # media control over the session bus (MPRIS tests)
+  playerctl
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -1,17 +1,20 @@
 #include "app/melvaneapp.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 
 #include <string>
 
 #include "platform/autostart_xdg.h"
 #include "platform/mci_gst.h"
+#include "platform/mpris_qt.h"
 #include "platform/process.h"
 #include "platform/prompts_qt.h"
 #include "platform/shell_qt.h"
 #include "platform/tray_qt.h"
 #include "platform/wnd_qt.h"
 #include "ui/melvanedlg.h"
+#include "ui/melvanempris.h"
 
 int CMelvaneApp::InitInstance() {
     // The playlist lives beside the executable, wherever the program was
@@ -43,6 +46,12 @@ int CMelvaneApp::InitInstance() {
         } else {
             dlg.show();
         }
+        // The desktop's media controls, when there is a session bus to meet
+        // them on; without one the player goes on as it is.
+        CMelvaneMpris mprisPlayer(dlg);
+        platform::MprisService mpris(mprisPlayer, QDBusConnection::sessionBus());
+        mprisPlayer.Follow(mpris);
+        mpris.Register();
         if (!dlg.IsDestroyed()) {
             QApplication::exec();
         }

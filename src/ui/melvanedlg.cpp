@@ -378,16 +378,19 @@ bool CMelvaneDlg::event(QEvent* event) {
     if (event->type() == platform::MciNotifyEvent::Type()) {
         const auto* notify = static_cast<platform::MciNotifyEvent*>(event);
         OnMciNotify(notify->WParam(), notify->LParam());
+        emit PlayerStateChanged();
         return true;
     }
     if (event->type() == platform::CommandEvent::Type()) {
         const auto* command = static_cast<platform::CommandEvent*>(event);
         OnCommand(command->Id(), command->Code());
+        emit PlayerStateChanged();
         return true;
     }
     if (event->type() == platform::WindowMessageEvent::Type()) {
         const auto* message = static_cast<platform::WindowMessageEvent*>(event);
         DefWindowProc(message->Message(), message->WParam(), message->LParam());
+        emit PlayerStateChanged();
         return true;
     }
     return QDialog::event(event);

@@ -147,6 +147,9 @@ public:
 signals:
     // The window was destroyed: the message loop should end.
     void WindowDestroyed();
+    // A command, a track's end or the tray was handled: playing, the repeat
+    // mode or the current entry may have changed.
+    void PlayerStateChanged();
 
 protected:
     bool event(QEvent* event) override;
