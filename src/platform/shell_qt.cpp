@@ -13,9 +13,16 @@ QString ToQtFilter(const std::string& filter) {
     const QStringList fields = QString::fromUtf8(filter.c_str()).split(QLatin1Char('|'));
     QStringList filters;
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+        // A description that already shows its patterns in parentheses is
+        // what the toolkit reads patterns from; others get them appended.
+        const QString& description = fields[i];
+        if (description.endsWith(QLatin1Char(')')) && description.contains(QLatin1Char('('))) {
+            filters << description;
+            continue;
+        }
         QString patterns = fields[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << fields[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        filters << description + QStringLiteral(" (") + patterns + QLatin1Char(')');
     }
     return filters.join(QStringLiteral(";;"));
 }

@@ -14,7 +14,8 @@ public:
     bool OpenDocument(const std::string& path) override;
 };
 
-// "Text(*.a *.b)|*.a;*.b|" -> "Text(*.a *.b) (*.a *.b)", one filter per pair.
+// The dialog's filter from "Description|*.a;*.b|" pairs: "Description (*.a *.b)";
+// a description that already ends in its patterns, "Text(*.a *.b)", stays as is.
 QString ToQtFilter(const std::string& filter);
 
 }  // namespace platform

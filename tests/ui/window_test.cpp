@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "dlg_fixture.h"
+#include "platform/shell_qt.h"
 
 namespace {
 
@@ -236,6 +237,17 @@ TEST_F(WindowTest, TipsShowAfterFiftyMillisecondsOnlyOverToolsOfTheActiveWindow)
     QTest::qWait(120);
     EXPECT_TRUE(dlg.ToolTip().ShownText().isEmpty());
     dlg.hide();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileDialogFilterTest, PatternsAreShownOnceAndAddedWhenMissing) {
+    EXPECT_EQ(platform::ToQtFilter("MediaFile(*.mid *.wav *.mp3)|*.mid;*.wav;*.mp3|"),
+              QStringLiteral("MediaFile(*.mid *.wav *.mp3)"));
+    EXPECT_EQ(platform::ToQtFilter("Music|*.mid;*.wav|All|*|"),
+              QStringLiteral("Music (*.mid *.wav);;All (*)"));
 }
 
 }  // namespace

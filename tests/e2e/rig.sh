@@ -1,0 +1,639 @@
+# Shared helpers of the end-to-end scenarios; each scenario script sources this
+# file. A scenario runs the real program, copied into a folder of its own, on a
+# private X display with a tray host and a private PulseAudio whose null sink
+# is recorded, drives it with xdotool and checks windows, pixels, files and
+# sound. Every process the rig starts is a child of the scenario's shell and is
+# stopped by its PID, and waited for, when the script ends, however it ends.
+#
+# Usage in a scenario:
+#   source "$(dirname "$0")/rig.sh"
+#   rig_init NAME "$1" "$2"        # melvane binary, melvane-maketunes binary
+#   rig_start_x; rig_start_trayer; rig_start_pulse; rig_start_recording
+#   rig_install_app; rig_write_playlist FILE...; rig_start_app
+#   ... checks ...
+#   rig_done
+
+# shellcheck disable=SC2034  # RIG_* results are read by the scenarios
+set -euo pipefail
+
+# Sound is recorded as s16le, 44100 Hz, stereo: 176400 bytes a second.
+readonly RIG_RATE=44100
+readonly RIG_BYTES_PER_SECOND=176400
+# The demo tunes and the rig's test tones reach an RMS amplitude of 0.1-0.2 in
+# the monitor; a stopped or idle sink gives exact zeros.
+readonly RIG_SOUND_RMS=0.02
+readonly RIG_SILENCE_RMS=0.001
+
+RIG_SOURCE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+RIG_PIDS=()
+declare -A RIG_PID_NAMES=()
+declare -A RIG_PID_STARTS=()
+declare -A RIG_REAPED=()
+RIG_APP_PID=""
+RIG_BUS_ADDRESS=""
+RIG_X_STARTED=0
+
+rig_log() { printf '[%s] %s\n' "$RIG_SCENARIO" "$*"; }
+rig_step() { printf '[%s] -- %s\n' "$RIG_SCENARIO" "$*"; }
+rig_ok() { printf '[%s]    ok: %s\n' "$RIG_SCENARIO" "$*"; }
+
+# Reports the failure, keeps a screenshot and the logs, and ends the scenario;
+# the EXIT trap then stops everything.
+rig_fail() {
+    printf '[%s] FAIL: %s\n' "$RIG_SCENARIO" "$*" >&2
+    if [ "$RIG_X_STARTED" = 1 ]; then
+        rig_shot failure >/dev/null 2>&1 || true
+    fi
+    exit 1
+}
+
+# ---- set-up ----------------------------------------------------------------
+
+# rig_init NAME MELVANE MAKETUNES
+rig_init() {
+    RIG_SCENARIO=$1
+    RIG_MELVANE=$2
+    RIG_MAKETUNES=$3
+    local tool
+    for tool in Xvfb trayer xdotool xwininfo xprop xdpyinfo import convert compare identify sox \
+        pulseaudio pactl parec desktop-file-validate ps timeout; do
+        command -v "$tool" >/dev/null ||
+            rig_fail "'$tool' is not installed (scripts/install-deps.sh installs it)"
+    done
+    [ -x "$RIG_MELVANE" ] || rig_fail "no program at '$RIG_MELVANE'"
+    [ -x "$RIG_MAKETUNES" ] || rig_fail "no melvane-maketunes at '$RIG_MAKETUNES'"
+
+    RIG_SHOTS="$PWD/e2e-shots/$RIG_SCENARIO"
+    rm -rf "$RIG_SHOTS"
+    mkdir -p "$RIG_SHOTS"
+    # Short, because the sound server's socket path must stay under 108 bytes.
+    RIG_DIR=$(mktemp -d /tmp/melvane-e2e.XXXXXX)
+    trap rig_cleanup EXIT
+    # Name the command that ended the scenario unexpectedly (only in the
+    # script's own shell: a command substitution's output must stay clean).
+    set -E
+    trap '[ "$BASH_SUBSHELL" != 0 ] || rig_log "stopped by a failing command (status $?): $BASH_COMMAND" >&2' ERR
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+
+    RIG_HOME="$RIG_DIR/home"
+    RIG_CONFIG="$RIG_DIR/config"
+    RIG_RUNTIME="$RIG_DIR/runtime"
+    RIG_MEDIA="$RIG_DIR/media"
+    RIG_PULSE_DIR="$RIG_DIR/pulse"
+    RIG_REC="$RIG_DIR/monitor.raw"
+    mkdir -p "$RIG_HOME" "$RIG_CONFIG" "$RIG_RUNTIME" "$RIG_MEDIA" "$RIG_PULSE_DIR" \
+        "$RIG_DIR/app" "$RIG_DIR/logs"
+    chmod 0700 "$RIG_RUNTIME" "$RIG_PULSE_DIR"
+    RIG_APP="$RIG_DIR/app/melvane"
+    RIG_PLAYLIST="$RIG_DIR/app/Music.mus"
+    RIG_AUTOSTART="$RIG_CONFIG/autostart/DefName.desktop"
+    # A bus address that leads nowhere: Qt then uses the XEmbed tray, and
+    # nothing autolaunches a session bus that would outlive the scenario.
+    RIG_NO_BUS="unix:path=$RIG_DIR/no-session-bus"
+    RIG_BUS_ADDRESS=$RIG_NO_BUS
+    export DBUS_SESSION_BUS_ADDRESS=$RIG_NO_BUS
+    unset DISPLAY
+    cd "$RIG_DIR"
+    rig_log "working in $RIG_DIR; screenshots in $RIG_SHOTS"
+}
+
+# Sets RIG_ENV to the command prefix that gives a program the rig's
+# environment and nothing from the developer's or CI's session. Programs are
+# started as "${RIG_ENV[@]}" PROGRAM ... & so that each is a direct child of
+# the script, with the PID that $! reports.
+rig_env() {
+    RIG_ENV=(env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$RIG_HOME"
+        XDG_CONFIG_HOME="$RIG_CONFIG" XDG_RUNTIME_DIR="$RIG_RUNTIME"
+        XDG_CACHE_HOME="$RIG_HOME/.cache" XDG_DATA_HOME="$RIG_HOME/.local/share"
+        DBUS_SESSION_BUS_ADDRESS="$RIG_BUS_ADDRESS")
+    if [ -n "${DISPLAY:-}" ]; then
+        RIG_ENV+=(DISPLAY="$DISPLAY")
+    fi
+}
+
+# The same for clients of the rig's sound server.
+rig_pulse_env() {
+    RIG_ENV=(env -i PATH=/usr/bin:/bin HOME="$RIG_HOME" PULSE_SERVER="unix:$RIG_PULSE_DIR/native"
+        DBUS_SESSION_BUS_ADDRESS="$RIG_NO_BUS")
+}
+
+# The fields of /proc/PID/stat after the command name: state first, then
+# the parent; the start time is the 20th.
+rig_pid_fields() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    echo "${stat##*) }"
+}
+
+rig_pid_start_time() {
+    local fields
+    fields=$(rig_pid_fields "$1") || return 1
+    cut -d' ' -f20 <<<"$fields"
+}
+
+rig_track() {
+    RIG_PIDS+=("$1")
+    RIG_PID_NAMES[$1]=$2
+    RIG_PID_STARTS[$1]=$(rig_pid_start_time "$1" || echo gone)
+}
+
+# True while the process exists and has not ended (an ended child stays a
+# zombie until it is waited for).
+rig_pid_alive() {
+    local fields
+    fields=$(rig_pid_fields "$1") || return 1
+    [ "${fields%% *}" != Z ]
+}
+
+# True while the PID still names the process the rig started (a PID can be
+# reused once its process is gone).
+rig_pid_still_ours() {
+    [ "$(rig_pid_start_time "$1" 2>/dev/null)" = "${RIG_PID_STARTS[$1]}" ]
+}
+
+# Every process below the given ones, from the process table.
+rig_descendants() {
+    ps -e -o pid= -o ppid= | awk -v roots="$*" '
+        BEGIN { n = split(roots, r, " "); for (i = 1; i <= n; i++) seen[r[i]] = 1 }
+        { parent[$1] = $2 }
+        END {
+            do {
+                grown = 0
+                for (p in parent) if (!(p in seen) && (parent[p] in seen)) { seen[p] = 1; grown = 1; print p }
+            } while (grown)
+        }'
+}
+
+rig_stop_pid() {
+    local pid=$1 i
+    [ -z "${RIG_REAPED[$pid]:-}" ] || return 0
+    if rig_pid_still_ours "$pid" && rig_pid_alive "$pid"; then
+        kill -TERM "$pid" 2>/dev/null || true
+        for i in $(seq 50); do
+            rig_pid_alive "$pid" || break
+            sleep 0.1
+        done
+        if rig_pid_alive "$pid"; then
+            rig_log "${RIG_PID_NAMES[$pid]} ($pid) ignored SIGTERM; killing it"
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+    fi
+    wait "$pid" 2>/dev/null || true
+    RIG_REAPED[$pid]=1
+}
+
+rig_cleanup() {
+    local status=$? pid i leftovers=()
+    trap - EXIT ERR
+    set +e
+    local descendants=""
+    if [ "${#RIG_PIDS[@]}" -gt 0 ]; then
+        descendants=$(rig_descendants "${RIG_PIDS[@]}")
+    fi
+    for ((i = ${#RIG_PIDS[@]} - 1; i >= 0; i--)); do
+        rig_stop_pid "${RIG_PIDS[i]}"
+    done
+    for pid in "${RIG_PIDS[@]}"; do
+        if rig_pid_still_ours "$pid"; then
+            leftovers+=("${RIG_PID_NAMES[$pid]} ($pid)")
+        fi
+    done
+    for pid in $descendants; do
+        if rig_pid_alive "$pid"; then
+            leftovers+=("$(ps -o args= -p "$pid") ($pid)")
+            kill -KILL "$pid" 2>/dev/null
+        fi
+    done
+    if [ "${#leftovers[@]}" -gt 0 ]; then
+        printf '[%s] FAIL: processes left running: %s\n' "$RIG_SCENARIO" "${leftovers[*]}" >&2
+        status=1
+    else
+        rig_log "stopped ${#RIG_PIDS[@]} processes; none left running"
+    fi
+    if [ "$status" -ne 0 ] && [ -d "${RIG_DIR:-}/logs" ]; then
+        cp -r "$RIG_DIR/logs/." "$RIG_SHOTS/" 2>/dev/null
+        [ -f "$RIG_PLAYLIST" ] && cp "$RIG_PLAYLIST" "$RIG_SHOTS/Music.mus"
+        rig_log "logs kept in $RIG_SHOTS"
+    fi
+    cd / && rm -rf "${RIG_DIR:?}"
+    if [ "$status" -eq 0 ]; then
+        rig_log "PASS"
+    else
+        rig_log "FAILED"
+    fi
+    exit "$status"
+}
+
+# Ends a scenario whose checks all held; it passes if the clean-up finds
+# nothing left running.
+rig_done() {
+    exit 0
+}
+
+# rig_wait_for SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
+rig_wait_for() {
+    local limit=$1 what=$2
+    shift 2
+    local deadline=$((SECONDS + limit))
+    until "$@"; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            rig_fail "timed out after ${limit}s waiting for $what"
+        fi
+        sleep 0.1
+    done
+}
+
+rig_file_has_line() { grep -q . "$1" 2>/dev/null; }
+
+# ---- X display and tray host ---------------------------------------------------
+
+rig_start_x() {
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$RIG_DIR/display" \
+        >"$RIG_DIR/logs/xvfb.log" 2>&1 &
+    rig_track $! Xvfb
+    rig_wait_for 15 "Xvfb to take a display" rig_file_has_line "$RIG_DIR/display"
+    DISPLAY=":$(head -n 1 "$RIG_DIR/display")"
+    export DISPLAY
+    rig_wait_for 10 "display $DISPLAY to answer" xdpyinfo -display "$DISPLAY" >/dev/null
+    RIG_X_STARTED=1
+    RIG_ROOT=$(rig_x xwininfo -root | awk '/Window id:/ { print $4; exit }')
+    RIG_ROOT=$((RIG_ROOT))
+    rig_ok "Xvfb on $DISPLAY"
+}
+
+# rig_start_tray_host NAME WINDOW_NAME_REGEX COMMAND...: starts a tray host and
+# waits until its window (WM_NAME matching the regex) is mapped.
+rig_start_tray_host() {
+    local name=$1 window=$2
+    shift 2
+    rig_env
+    "${RIG_ENV[@]}" "$@" >"$RIG_DIR/logs/$name.log" 2>&1 &
+    rig_track $! "$name"
+    RIG_TRAY_HOST_PID=$!
+    rig_wait_for 15 "the $name window" rig_find_visible_named "$window"
+    RIG_TRAY_HOST_WINDOW=$RIG_FOUND_WINDOW
+    rig_ok "$name is up (window $RIG_TRAY_HOST_WINDOW)"
+}
+
+# An XEmbed tray that needs no window manager; by the time its panel is mapped
+# it owns the tray selection, so the program finds a tray when it starts.
+rig_start_trayer() {
+    rig_start_tray_host trayer '^panel$' trayer --edge bottom --align right \
+        --widthtype request --height 24 --transparent false
+}
+
+# A private session bus for scenarios that need one (a StatusNotifierItem host,
+# say); call it before starting the tray host and the program.
+rig_start_session_bus() {
+    rig_env
+    "${RIG_ENV[@]}" dbus-daemon --session --nofork --nopidfile --address="unix:path=$RIG_DIR/session-bus" \
+        --print-address=3 3>"$RIG_DIR/bus-address" >"$RIG_DIR/logs/dbus-daemon.log" 2>&1 &
+    rig_track $! dbus-daemon
+    rig_wait_for 10 "the session bus address" rig_file_has_line "$RIG_DIR/bus-address"
+    RIG_BUS_ADDRESS=$(head -n 1 "$RIG_DIR/bus-address")
+    export DBUS_SESSION_BUS_ADDRESS=$RIG_BUS_ADDRESS
+    rig_ok "private session bus at $RIG_BUS_ADDRESS"
+}
+
+# ---- sound ----------------------------------------------------------------------
+
+rig_sink_ready() {
+    rig_pulse_env
+    "${RIG_ENV[@]}" pactl list short sinks 2>/dev/null | grep -q '\bcap\b'
+}
+
+rig_start_pulse() {
+    env -i PATH=/usr/bin:/bin HOME="$RIG_PULSE_DIR" PULSE_RUNTIME_PATH="$RIG_PULSE_DIR" \
+        DBUS_SESSION_BUS_ADDRESS="$RIG_NO_BUS" \
+        pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false \
+        -L "module-null-sink sink_name=cap" \
+        -L "module-native-protocol-unix socket=$RIG_PULSE_DIR/native auth-anonymous=1" \
+        >"$RIG_DIR/logs/pulseaudio.log" 2>&1 &
+    rig_track $! pulseaudio
+    rig_wait_for 15 "PulseAudio's null sink" rig_sink_ready
+    rig_ok "PulseAudio with null sink 'cap'"
+}
+
+rig_rec_bytes() { stat -c %s "$RIG_REC" 2>/dev/null || echo 0; }
+rig_recording() { [ "$(rig_rec_bytes)" -gt 0 ]; }
+
+rig_start_recording() {
+    rig_pulse_env
+    "${RIG_ENV[@]}" parec --device=cap.monitor --raw --format=s16le --rate=$RIG_RATE \
+        --channels=2 --latency-msec=50 >"$RIG_REC" 2>"$RIG_DIR/logs/parec.log" &
+    rig_track $! parec
+    rig_wait_for 10 "the monitor recording to start" rig_recording
+    rig_ok "recording the sink's monitor"
+}
+
+# Seconds of sound recorded so far: the recording's clock.
+rig_rec_now() {
+    awk -v b="$(rig_rec_bytes)" -v r=$RIG_BYTES_PER_SECOND 'BEGIN { printf "%.3f", b / r }'
+}
+
+rig_rec_reaches() {
+    awk -v now="$(rig_rec_now)" -v t="$1" 'BEGIN { exit !(now >= t) }'
+}
+
+# rig_measure START DURATION: sets RIG_RMS to the RMS amplitude of that
+# window of the recording, once it has been recorded.
+rig_measure() {
+    local end
+    end=$(rig_plus "$1" "$2")
+    rig_wait_for 15 "$(rig_plus "$end" 0.1)s of recording" rig_rec_reaches "$(rig_plus "$end" 0.1)"
+    RIG_RMS=$(sox -t raw -r $RIG_RATE -e signed -b 16 -c 2 "$RIG_REC" -n trim "$1" "$2" stat 2>&1 |
+        awk '/^RMS +amplitude/ { print $3 }')
+    [ -n "$RIG_RMS" ] || rig_fail "sox could not measure ${1}s+${2}s of the recording"
+}
+
+rig_louder() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 > b + 0) }'; }
+rig_plus() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
+
+# rig_expect_sound START DURATION WHAT
+rig_expect_sound() {
+    rig_measure "$1" "$2"
+    rig_louder "$RIG_RMS" $RIG_SOUND_RMS ||
+        rig_fail "$3: expected sound in ${1}s+${2}s of the monitor, RMS amplitude is $RIG_RMS"
+    rig_ok "$3: sound in ${1}s+${2}s (RMS $RIG_RMS)"
+}
+
+# rig_expect_silence START DURATION WHAT
+rig_expect_silence() {
+    rig_measure "$1" "$2"
+    ! rig_louder "$RIG_RMS" $RIG_SILENCE_RMS ||
+        rig_fail "$3: expected silence in ${1}s+${2}s of the monitor, RMS amplitude is $RIG_RMS"
+    rig_ok "$3: silence in ${1}s+${2}s (RMS $RIG_RMS)"
+}
+
+# rig_expect_sound_within MARK LIMIT WHAT: sound starts no later than LIMIT
+# seconds after MARK on the recording's clock, and goes on for a second.
+rig_expect_sound_within() {
+    local mark=$1 limit=$2 what=$3 t
+    t=$mark
+    while rig_louder "$(rig_plus "$mark" "$limit")" "$t"; do
+        rig_measure "$t" 0.2
+        if rig_louder "$RIG_RMS" $RIG_SOUND_RMS; then
+            rig_ok "$what: sound began $(rig_plus "$t" "-$mark")s after the mark"
+            rig_expect_sound "$(rig_plus "$t" 0.2)" 1.0 "$what, going on"
+            return 0
+        fi
+        t=$(rig_plus "$t" 0.2)
+    done
+    rig_fail "$what: no sound within ${limit}s (monitor from ${mark}s)"
+}
+
+# ---- media and the program -------------------------------------------------------
+
+# rig_make_tunes: the demo tunes (8 s each); sets RIG_TUNE_MID, _WAV, _MP3.
+rig_make_tunes() {
+    "$RIG_MAKETUNES" "$RIG_MEDIA" >"$RIG_DIR/logs/tunes.txt" ||
+        rig_fail "melvane-maketunes failed: $(cat "$RIG_DIR/logs/tunes.txt")"
+    RIG_TUNE_MID=$(grep '\.mid$' "$RIG_DIR/logs/tunes.txt")
+    RIG_TUNE_WAV=$(grep '\.wav$' "$RIG_DIR/logs/tunes.txt")
+    RIG_TUNE_MP3=$(grep '\.mp3$' "$RIG_DIR/logs/tunes.txt")
+    [ -s "$RIG_TUNE_WAV" ] || rig_fail "melvane-maketunes wrote no WAV"
+}
+
+# rig_make_wav PATH SECONDS FREQUENCY: a stereo sine tone.
+rig_make_wav() {
+    sox -n -r $RIG_RATE -c 2 -b 16 "$1" synth "$2" sine "$3" vol 0.5 ||
+        rig_fail "sox could not write $1"
+}
+
+# The program reads Music.mus from its own folder, so each scenario runs a copy.
+rig_install_app() {
+    cp "$RIG_MELVANE" "$RIG_APP"
+}
+
+# rig_write_playlist PATH...: one path a line, CR LF after each.
+rig_write_playlist() {
+    printf '%s\r\n' "$@" >"$RIG_PLAYLIST"
+}
+
+rig_start_app() {
+    # A GStreamer registry of its own, built before the clock starts.
+    rig_env
+    "${RIG_ENV[@]}" GST_REGISTRY="$RIG_HOME/gst-registry.bin" gst-inspect-1.0 >/dev/null 2>&1 || true
+    RIG_APP_MARK=$(rig_rec_now)
+    "${RIG_ENV[@]}" PULSE_SERVER="unix:$RIG_PULSE_DIR/native" GST_REGISTRY="$RIG_HOME/gst-registry.bin" \
+        QT_QPA_PLATFORM=xcb "$RIG_APP" >"$RIG_DIR/logs/melvane.log" 2>&1 &
+    RIG_APP_PID=$!
+    rig_track "$RIG_APP_PID" melvane
+    rig_ok "started $RIG_APP (pid $RIG_APP_PID) at ${RIG_APP_MARK}s of the recording"
+}
+
+rig_app_alive() { rig_pid_alive "$RIG_APP_PID"; }
+rig_app_ended() { ! rig_app_alive; }
+
+# rig_wait_app_exit SECONDS: waits for the program to end; sets RIG_APP_STATUS.
+rig_wait_app_exit() {
+    rig_wait_for "$1" "the program to end" rig_app_ended
+    RIG_APP_STATUS=0
+    wait "$RIG_APP_PID" || RIG_APP_STATUS=$?
+    RIG_REAPED[$RIG_APP_PID]=1
+}
+
+# ---- windows ----------------------------------------------------------------------
+
+# X clients are given a deadline so that a stuck display fails the scenario
+# instead of hanging it.
+rig_x() { timeout 10 "$@"; }
+
+rig_window_parent() {
+    local parent
+    parent=$(rig_x xwininfo -id "$1" -children 2>/dev/null |
+        awk '/Parent window id:/ { print $4; exit }')
+    [ -n "$parent" ] && echo $((parent))
+}
+
+rig_window_name() { rig_x xdotool getwindowname "$1" 2>/dev/null; }
+
+# The program's mapped windows, one id a line.
+rig_app_windows() {
+    rig_x xdotool search --onlyvisible --pid "$RIG_APP_PID" 2>/dev/null | grep -E '^[0-9]+$' || true
+}
+
+# rig_window_geometry W: prints "X Y WIDTH HEIGHT" (absolute position).
+rig_window_geometry() {
+    rig_x xwininfo -id "$1" 2>/dev/null | awk '
+        /Absolute upper-left X:/ { x = $4 } /Absolute upper-left Y:/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 }
+        END { if (w != "") print x, y, w, h }'
+}
+
+# The program's mapped windows directly under the root window, one id a line.
+rig_app_toplevels() {
+    local w
+    for w in $(rig_app_windows); do
+        [ "$(rig_window_parent "$w")" = "$RIG_ROOT" ] && echo "$w"
+    done
+    return 0
+}
+
+# The program's mapped windows that live inside another client's window.
+rig_app_embedded() {
+    local w parent
+    for w in $(rig_app_windows); do
+        parent=$(rig_window_parent "$w") || continue
+        [ "$parent" != "$RIG_ROOT" ] && echo "$w"
+    done
+    return 0
+}
+
+# rig_find_visible_named REGEX: sets RIG_FOUND_WINDOW to a mapped window whose
+# WM_NAME matches.
+rig_find_visible_named() {
+    RIG_FOUND_WINDOW=$(rig_x xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+    [ -n "$RIG_FOUND_WINDOW" ]
+}
+
+# rig_find_app_toplevel_named REGEX: like rig_find_visible_named, among the
+# program's own top-level windows.
+rig_find_app_toplevel_named() {
+    local w
+    RIG_FOUND_WINDOW=""
+    for w in $(rig_app_toplevels); do
+        if rig_window_name "$w" | grep -qE "$1"; then
+            RIG_FOUND_WINDOW=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+# rig_find_app_toplevel_sized WIDTH HEIGHT
+rig_find_app_toplevel_sized() {
+    local w
+    RIG_FOUND_WINDOW=""
+    for w in $(rig_app_toplevels); do
+        if [ "$(rig_window_geometry "$w" | cut -d' ' -f3,4)" = "$1 $2" ]; then
+            RIG_FOUND_WINDOW=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+# rig_find_app_toplevel_other_than W MIN_WIDTH MIN_HEIGHT: a top-level of the
+# program besides W and at least that large (tool tips are top-levels too).
+rig_find_app_toplevel_other_than() {
+    local w geometry
+    RIG_FOUND_WINDOW=""
+    for w in $(rig_app_toplevels); do
+        [ "$w" != "$1" ] || continue
+        geometry=$(rig_window_geometry "$w")
+        if [ -n "$geometry" ] && [ "$(cut -d' ' -f3 <<<"$geometry")" -ge "$2" ] &&
+            [ "$(cut -d' ' -f4 <<<"$geometry")" -ge "$3" ]; then
+            RIG_FOUND_WINDOW=$w
+            return 0
+        fi
+    done
+    return 1
+}
+
+rig_window_gone() { ! rig_x xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
+
+# The tray icon is the program's window embedded in the tray host; it is
+# reparented and moved for a moment after it appears, so its place counts only
+# once it holds still and lies inside the host's window. Sets RIG_ICON_X, _Y,
+# _W, _H and the centre RIG_ICON_CX, _CY.
+rig_find_tray_icon() {
+    local icon geometry again host
+    icon=$(rig_app_embedded | head -n 1)
+    [ -n "$icon" ] || return 1
+    geometry=$(rig_window_geometry "$icon")
+    sleep 0.3
+    again=$(rig_window_geometry "$icon")
+    [ -n "$geometry" ] && [ "$geometry" = "$again" ] || return 1
+    read -r RIG_ICON_X RIG_ICON_Y RIG_ICON_W RIG_ICON_H <<<"$geometry"
+    host=$(rig_window_geometry "$RIG_TRAY_HOST_WINDOW")
+    awk -v i="$geometry" -v h="$host" 'BEGIN {
+        split(i, a, " "); split(h, b, " ")
+        exit !(a[1] >= b[1] && a[2] >= b[2] && a[1] + a[3] <= b[1] + b[3] && a[2] + a[4] <= b[2] + b[4])
+    }' || return 1
+    RIG_ICON_WINDOW=$icon
+    RIG_ICON_CX=$((RIG_ICON_X + RIG_ICON_W / 2))
+    RIG_ICON_CY=$((RIG_ICON_Y + RIG_ICON_H / 2))
+}
+
+rig_wait_tray_icon() {
+    rig_wait_for "$1" "the tray icon in the tray host" rig_find_tray_icon
+    rig_ok "tray icon ${RIG_ICON_W}x${RIG_ICON_H} at $RIG_ICON_X,$RIG_ICON_Y inside the tray host"
+}
+
+# ---- mouse and keyboard ---------------------------------------------------------------
+
+rig_click() {
+    rig_x xdotool mousemove --sync "$1" "$2" click 1
+}
+
+rig_double_click() {
+    rig_x xdotool mousemove "$1" "$2" sleep 0.2 click --repeat 2 --delay 80 1
+}
+
+# Two small moves, so the window sees motion over the point and not just an
+# enter.
+rig_hover() {
+    rig_x xdotool mousemove --sync "$1" "$2"
+    sleep 0.1
+    rig_x xdotool mousemove --sync $(($1 + 1)) $(($2 + 1))
+}
+
+# Closes a modal box through its default button.
+rig_close_box() {
+    rig_x xdotool windowfocus --sync "$1"
+    rig_x xdotool key Return
+}
+
+rig_type_into() {
+    rig_x xdotool windowfocus --sync "$1"
+    timeout 30 xdotool type --delay 15 "$2"
+}
+
+# ---- pictures ---------------------------------------------------------------------------
+
+# rig_shot NAME: a screenshot of the whole display into the shots folder.
+rig_shot() {
+    local file="$RIG_SHOTS/$1.png"
+    timeout 20 import -window root "$file" || {
+        echo "import could not take the screenshot $file" >&2
+        return 1
+    }
+    echo "$file"
+}
+
+# rig_pixel FILE X Y: the colour of one pixel, e.g. "srgb(38,99,165)"; a
+# file that cannot be read gives a text that matches no colour.
+rig_pixel() {
+    convert "$1" -format "%[pixel:p{$2,$3}]" info: 2>/dev/null || echo "unreadable $1"
+}
+
+# rig_area_mismatch FILE X Y REFERENCE: how many pixels of the area at X,Y, as
+# large as REFERENCE, differ from REFERENCE by more than a rounding step; an
+# error message when the two cannot be compared.
+rig_area_mismatch() {
+    local size crop="$RIG_DIR/area.png" result status=0
+    size=$(identify -format '%wx%h' "$4" 2>&1) || {
+        echo "cannot read $4: $size"
+        return 0
+    }
+    convert "$1" -crop "${size}+$2+$3" +repage "$crop" 2>&1 || return 0
+    result=$(compare -metric AE -fuzz 1% "$crop" "$4" null: 2>&1) || status=$?
+    if [ "$status" -gt 1 ]; then
+        echo "cannot compare with $4: $result"
+    else
+        awk '{ printf "%d", $1 }' <<<"$result"
+    fi
+}
+
+# rig_text_lines FILE X Y WIDTH HEIGHT: the number of separate bands of rows
+# with more than a few dark pixels (lines of text) in an area with a light
+# background.
+rig_text_lines() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 50% -negate \
+        -scale "1x$5!" -depth 8 txt:- |
+        awk 'NR > 1 { v = $NF; gsub(/[^0-9]/, "", v); dark = v + 0 > 4; n += dark && !was; was = dark }
+             END { print n + 0 }'
+}
