@@ -30,7 +30,8 @@ int CMelvaneApp::InitInstance() {
     tray.SetHostMenuEntries(CMelvaneDlg::TrayMenuEntries());
     platform::QtShell shell;
     {
-        CMelvaneDlg dlg(CMelvaneDlg::Services{mci, prompts, *this, autoStart, tray, shell, strPath});
+        CMelvaneDlg dlg(
+            CMelvaneDlg::Services{mci, prompts, *this, autoStart, tray, shell, strPath});
         m_pMainWnd = platform::ToHwnd(&dlg);
         prompts.SetMainWindow(&dlg);
         QObject::connect(&dlg, &CMelvaneDlg::WindowDestroyed, [this] {

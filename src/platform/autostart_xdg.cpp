@@ -94,9 +94,11 @@ std::string DesktopExecValue(const std::string& path) {
     return value;
 }
 
-XdgAutoStart::XdgAutoStart() : m_directory(AutoStartDirectory()) {}
+XdgAutoStart::XdgAutoStart() : m_directory(AutoStartDirectory()) {
+}
 
-XdgAutoStart::XdgAutoStart(std::string directory) : m_directory(std::move(directory)) {}
+XdgAutoStart::XdgAutoStart(std::string directory) : m_directory(std::move(directory)) {
+}
 
 bool XdgAutoStart::OpenKey() {
     m_bOpen = MakeDirectories(m_directory) && ::access(m_directory.c_str(), W_OK | X_OK) == 0;

@@ -55,8 +55,7 @@ QtTray::QtTray() {
     // interface is a QObject whose class is not public; reach its signal by name.
     if (auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface())) {
         if (native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") >= 0) {
-            connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this,
-                    SLOT(OnTrayChanged()));
+            connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(OnTrayChanged()));
         }
     }
 }
@@ -80,12 +79,11 @@ void QtTray::BuildHostMenu() {
             continue;
         }
         const int id = entry.id;
-        connect(m_hostMenu->addAction(entry.text.trimmed()), &QAction::triggered, this,
-                [this, id] {
-                    if (m_window) {
-                        QCoreApplication::postEvent(m_window, new CommandEvent(id, 0));
-                    }
-                });
+        connect(m_hostMenu->addAction(entry.text.trimmed()), &QAction::triggered, this, [this, id] {
+            if (m_window) {
+                QCoreApplication::postEvent(m_window, new CommandEvent(id, 0));
+            }
+        });
     }
     m_icon->setContextMenu(m_hostMenu.get());
 }

@@ -68,8 +68,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts,
-                       const platform::IApp& app)
+CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app)
     : m_mci(mci), m_prompts(prompts), m_app(app) {
     ProbeSequencer();
     m_nCount = 0;

@@ -27,8 +27,8 @@ CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* pParent) : QDialog(pParent) {
     name->setTextFormat(Qt::PlainText);
     name->setGeometry(Dlu(40), Dlu(10), Dlu(119), Dlu(8) + 4);
 
-    auto* line = new QLabel(QStringLiteral("A small music player for the tray."), this);
-    line->setGeometry(Dlu(40), Dlu(25), Dlu(130), Dlu(8) + 4);
+    auto* line = new QLabel(QStringLiteral("Music from the tray."), this);
+    line->setGeometry(Dlu(40), Dlu(25), Dlu(119), Dlu(8) + 4);
 
     auto* ok = new QPushButton(QStringLiteral("确定"), this);
     ok->setObjectName(QStringLiteral("okButton"));

@@ -356,10 +356,21 @@ QIcon CMelvaneDlg::OnQueryDragIcon() const {
 
 void CMelvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
     // The background offers the system menu; the list keeps its own.
-    QWidget* under = childAt(event->pos());
+    QWidget* under = ControlAt(event->pos());
     if (under == nullptr || ControlId(under) == -1) {
         ShowSystemMenu(event->globalPos());
     }
+}
+
+QWidget* CMelvaneDlg::ControlAt(const QPoint& pos) const {
+    QWidget* under = childAt(pos);
+    // The list's items are drawn in its viewport; the point is over the list.
+    for (QWidget* up = under; up != nullptr && up != this; up = up->parentWidget()) {
+        if (qobject_cast<CListBoxCtrl*>(up) != nullptr) {
+            return up;
+        }
+    }
+    return under;
 }
 
 void CMelvaneDlg::keyPressEvent(QKeyEvent* event) {
@@ -412,17 +423,7 @@ bool CMelvaneDlg::eventFilter(QObject* watched, QEvent* event) {
         // A move a control does not take travels on to its parent; the cursor
         // is over whatever lies under it, whoever sees the event.
         const auto* move = static_cast<QMouseEvent*>(event);
-        QWidget* under = childAt(mapFromGlobal(move->globalPosition().toPoint()));
-        // The list's items are drawn in its viewport; the cursor is over the list.
-        if (under != nullptr && qobject_cast<CListBoxCtrl*>(under) == nullptr) {
-            for (QWidget* up = under->parentWidget(); up != nullptr && up != this;
-                 up = up->parentWidget()) {
-                if (qobject_cast<CListBoxCtrl*>(up) != nullptr) {
-                    under = up;
-                    break;
-                }
-            }
-        }
+        QWidget* under = ControlAt(mapFromGlobal(move->globalPosition().toPoint()));
         OnSetCursor(under != nullptr ? under : this);
     }
     return QDialog::eventFilter(watched, event);
@@ -670,7 +671,8 @@ void CMelvaneDlg::OnDblclkList() {
     m_bPlaying = 1;
 }
 
-void CMelvaneDlg::OnSelchangeList() {}
+void CMelvaneDlg::OnSelchangeList() {
+}
 
 // ---- Playlist editing -----------------------------------------------------------
 
@@ -685,8 +687,8 @@ void CMelvaneDlg::OnAdd() {
     int nLeftOut = 0;
     for (const std::string& path : paths) {
         if (path.find_first_of("\r\n") != std::string::npos) {
-            m_prompts.WindowMessageBox(
-                "Can't add a file whose name contains a line break:\n" + path);
+            m_prompts.WindowMessageBox("Can't add a file whose name contains a line break:\n" +
+                                       path);
             continue;
         }
         if (m_listMusic.GetCount() >= CMusicList::kMaxMusic) {
@@ -775,22 +777,32 @@ struct TrayMenuStep {
 // The records go in from the bottom item up, each before everything so far;
 // the separators then go to positions 1 and 8.
 constexpr TrayMenuStep kTrayMenuSteps[] = {
-    {ID_TRAY_EXIT, IDI_MENU_EXIT, " Exit", 0},    {ID_TRAY_FINAL, IDI_MENU_FINAL, " Final", 0},
-    {ID_TRAY_NEXT, IDI_MENU_NEXT, " Next", 0},    {ID_TRAY_STOP, IDI_MENU_STOP, " Stop", 0},
-    {ID_TRAY_PLAY, IDI_MENU_PLAY, " Play", 0},    {ID_TRAY_LAST, IDI_MENU_LAST, " Last", 0},
-    {ID_TRAY_FIRST, IDI_MENU_FIRST, " First", 0}, {ID_TRAY_OPTION, IDI_MENU_OPTION, "Option", 0},
-    {ID_TRAY_SEP1, 0, nullptr, 1},                {ID_TRAY_SEP2, 0, nullptr, 8},
+    {ID_TRAY_EXIT, IDI_MENU_EXIT, " Exit", 0},
+    {ID_TRAY_FINAL, IDI_MENU_FINAL, " Final", 0},
+    {ID_TRAY_NEXT, IDI_MENU_NEXT, " Next", 0},
+    {ID_TRAY_STOP, IDI_MENU_STOP, " Stop", 0},
+    {ID_TRAY_PLAY, IDI_MENU_PLAY, " Play", 0},
+    {ID_TRAY_LAST, IDI_MENU_LAST, " Last", 0},
+    {ID_TRAY_FIRST, IDI_MENU_FIRST, " First", 0},
+    {ID_TRAY_OPTION, IDI_MENU_OPTION, "Option", 0},
+    {ID_TRAY_SEP1, 0, nullptr, 1},
+    {ID_TRAY_SEP2, 0, nullptr, 8},
 };
 
 }  // namespace
 
 std::vector<platform::HostMenuEntry> CMelvaneDlg::TrayMenuEntries() {
     // The final order of the tray menu, top to bottom.
-    return {{ID_TRAY_OPTION, QStringLiteral("Option")}, {0, QString()},
-            {ID_TRAY_FIRST, QStringLiteral(" First")},  {ID_TRAY_LAST, QStringLiteral(" Last")},
-            {ID_TRAY_PLAY, QStringLiteral(" Play")},    {ID_TRAY_STOP, QStringLiteral(" Stop")},
-            {ID_TRAY_NEXT, QStringLiteral(" Next")},    {ID_TRAY_FINAL, QStringLiteral(" Final")},
-            {0, QString()},                             {ID_TRAY_EXIT, QStringLiteral(" Exit")}};
+    return {{ID_TRAY_OPTION, QStringLiteral("Option")},
+            {0, QString()},
+            {ID_TRAY_FIRST, QStringLiteral(" First")},
+            {ID_TRAY_LAST, QStringLiteral(" Last")},
+            {ID_TRAY_PLAY, QStringLiteral(" Play")},
+            {ID_TRAY_STOP, QStringLiteral(" Stop")},
+            {ID_TRAY_NEXT, QStringLiteral(" Next")},
+            {ID_TRAY_FINAL, QStringLiteral(" Final")},
+            {0, QString()},
+            {ID_TRAY_EXIT, QStringLiteral(" Exit")}};
 }
 
 void CMelvaneDlg::ShowTrayMenu() {

@@ -63,8 +63,7 @@ public:
     // takes it.
     bool OnCommand(int nID, int nCode);
     // Default processing, where the tray icon's callback message arrives.
-    std::intptr_t DefWindowProc(std::uint32_t message, std::uintptr_t wParam,
-                                std::intptr_t lParam);
+    std::intptr_t DefWindowProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 
     // Playback surface
     void PlayMusic();
@@ -167,6 +166,8 @@ private:
     bool PreTranslateMessage(QObject* receiver, QEvent* event);
     void ShowSystemMenu(const QPoint& globalPos);
     CStatic* ButtonById(int id);
+    // The control at `pos` (the list for a point in its viewport), or null.
+    QWidget* ControlAt(const QPoint& pos) const;
 
     QTimer m_timer;
     std::unique_ptr<QMenu> m_sysMenu;

@@ -9,7 +9,6 @@
 #include <memory>
 #include <string>
 
-
 #include <gtest/gtest.h>
 
 #include "fakes/fake_app.h"

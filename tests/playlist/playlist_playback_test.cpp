@@ -51,8 +51,7 @@ TEST_F(PlaybackTest, EmptyListOrNegativeIndexTellsTheUserAndSendsNothing) {
     two->SetCurrent(-1);
     EXPECT_FALSE(two->Play());
     EXPECT_TRUE(m_mci.calls.empty());
-    EXPECT_EQ(m_prompts.app,
-              (Calls{"No muisic,please add music!", "No muisic,please add music!"}));
+    EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!", "No muisic,please add music!"}));
 }
 
 TEST_F(PlaybackTest, OpenFailureNamesThePathAndKeepsTheIndex) {

@@ -21,12 +21,23 @@ inline std::optional<std::string> UnescapeString(const std::string& value) {
             return std::nullopt;
         }
         switch (value[i]) {
-            case 's': out += ' '; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
-            case '\\': out += '\\'; break;
-            default: return std::nullopt;
+            case 's':
+                out += ' ';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case '\\':
+                out += '\\';
+                break;
+            default:
+                return std::nullopt;
         }
     }
     return out;

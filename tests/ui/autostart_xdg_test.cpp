@@ -50,7 +50,8 @@ TEST_F(XdgAutoStartTest, AwkwardPathsComeBackExactlyFromTheEntry) {
 }
 
 TEST_F(XdgAutoStartTest, EntryPassesTheDesktopFileValidator) {
-    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    const QString validator =
+        QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
     if (validator.isEmpty()) {
         GTEST_SKIP() << "desktop-file-validate is not installed";
     }

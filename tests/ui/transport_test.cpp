@@ -47,7 +47,8 @@ TEST_F(TransportTest, AbortedSupersededAndFailedNotificationsAreIgnored) {
 
 TEST_F(TransportTest, NotificationArrivesAsAnEventOnTheWindow) {
     CMelvaneDlg& dlg = StartWith(2);
-    QCoreApplication::postEvent(&dlg, new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
+    QCoreApplication::postEvent(&dlg,
+                                new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
     QCoreApplication::processEvents();
     EXPECT_EQ(MciCalls(), Reopen(1));
 }

@@ -1,5 +1,8 @@
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -75,10 +78,10 @@ TEST_F(WindowTest, BackgroundFillsTheWindowBeneathEveryButton) {
 TEST_F(WindowTest, InitialisationRunsInOrderAndPlaysTheFirstFileEntry) {
     WritePlaylist({"/music/b.mid", "/music/a.mid"});
     CMelvaneDlg& dlg = Start();
-    EXPECT_EQ(m_journal, (Calls{"tray: add", "autostart: open",
-                                "autostart: set DefName=/opt/melvane/melvane", "autostart: close",
-                                "mci: open /music/b.mid alias themidi",
-                                "mci: play themidi notify"}));
+    EXPECT_EQ(m_journal,
+              (Calls{"tray: add", "autostart: open", "autostart: set DefName=/opt/melvane/melvane",
+                     "autostart: close", "mci: open /music/b.mid alias themidi",
+                     "mci: play themidi notify"}));
     // The list sorts; the playlist keeps the file's order.
     EXPECT_EQ(dlg.m_listMusic.GetText(0), "/music/a.mid");
     EXPECT_EQ(dlg.m_listMusic.GetText(1), "/music/b.mid");
@@ -248,6 +251,51 @@ TEST(FileDialogFilterTest, PatternsAreShownOnceAndAddedWhenMissing) {
               QStringLiteral("MediaFile(*.mid *.wav *.mp3)"));
     EXPECT_EQ(platform::ToQtFilter("Music|*.mid;*.wav|All|*|"),
               QStringLiteral("Music (*.mid *.wav);;All (*)"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, RightClickOnTheBackgroundOpensTheSystemMenuButNotOnTheList) {
+    CMelvaneDlg& dlg = Start();
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    QContextMenuEvent onList(QContextMenuEvent::Mouse, QPoint(200, 200),
+                             dlg.mapToGlobal(QPoint(200, 200)));
+    QApplication::sendEvent(&dlg, &onList);
+    EXPECT_FALSE(dlg.GetSystemMenu()->isVisible());
+    QContextMenuEvent onBackground(QContextMenuEvent::Mouse, QPoint(250, 310),
+                                   dlg.mapToGlobal(QPoint(250, 310)));
+    QApplication::sendEvent(&dlg, &onBackground);
+    EXPECT_TRUE(dlg.GetSystemMenu()->isVisible());
+    dlg.GetSystemMenu()->hide();
+    dlg.hide();
+}
+
+TEST_F(WindowTest, AboutBoxCarriesTheIconNameAndDefaultButton) {
+    CMelvaneDlg& dlg = Start();
+    QStringList texts;
+    bool defaultOk = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                texts << label->text();
+            } else {
+                EXPECT_FALSE(label->pixmap().isNull());
+            }
+        }
+        auto* ok = box->findChild<QPushButton*>();
+        ASSERT_NE(ok, nullptr);
+        defaultOk = ok->isDefault() && ok->text() == QStringLiteral("确定");
+        ok->click();
+    });
+    dlg.OnSysCommand(IDM_ABOUTBOX, 0);
+    EXPECT_TRUE(texts.contains(QStringLiteral("melvane 1.0 版")));
+    EXPECT_EQ(texts.size(), 2);
+    EXPECT_TRUE(defaultOk);
 }
 
 }  // namespace
