@@ -23,6 +23,8 @@ PACKAGES=(
   sox dbus dbus-x11 desktop-file-utils procps psmisc
   # media control over the session bus (MPRIS tests)
   playerctl
+  # a StatusNotifierItem host for the end-to-end rig (its status tray)
+  xfce4-panel
 )
 
 export DEBIAN_FRONTEND=noninteractive

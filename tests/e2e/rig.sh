@@ -31,6 +31,7 @@ declare -A RIG_PID_STARTS=()
 declare -A RIG_REAPED=()
 RIG_APP_PID=""
 RIG_BUS_ADDRESS=""
+RIG_BUS_DAEMON_PID=""
 RIG_X_STARTED=0
 
 rig_log() { printf '[%s] %s\n' "$RIG_SCENARIO" "$*"; }
@@ -49,17 +50,22 @@ rig_fail() {
 
 # ---- set-up ----------------------------------------------------------------
 
+# rig_require TOOL...: fails the scenario unless every tool is installed.
+rig_require() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null ||
+            rig_fail "'$tool' is not installed (scripts/install-deps.sh installs it)"
+    done
+}
+
 # rig_init NAME MELVANE MAKETUNES
 rig_init() {
     RIG_SCENARIO=$1
     RIG_MELVANE=$2
     RIG_MAKETUNES=$3
-    local tool
-    for tool in Xvfb trayer xdotool xwininfo xprop xdpyinfo import convert compare identify sox \
-        pulseaudio pactl parec desktop-file-validate ps timeout; do
-        command -v "$tool" >/dev/null ||
-            rig_fail "'$tool' is not installed (scripts/install-deps.sh installs it)"
-    done
+    rig_require Xvfb trayer xdotool xwininfo xprop xdpyinfo import convert compare identify sox \
+        pulseaudio pactl parec desktop-file-validate ps timeout
     [ -x "$RIG_MELVANE" ] || rig_fail "no program at '$RIG_MELVANE'"
     [ -x "$RIG_MAKETUNES" ] || rig_fail "no melvane-maketunes at '$RIG_MAKETUNES'"
 
@@ -193,10 +199,15 @@ rig_cleanup() {
         descendants=$(rig_descendants "${RIG_PIDS[@]}")
     fi
     for ((i = ${#RIG_PIDS[@]} - 1; i >= 0; i--)); do
+        if [ "${RIG_PIDS[i]}" = "$RIG_BUS_DAEMON_PID" ] && rig_pid_alive "$RIG_BUS_DAEMON_PID"; then
+            rig_stop_bus_services
+        fi
         rig_stop_pid "${RIG_PIDS[i]}"
     done
+    # A process of the rig that is not the script's child (the bus daemon) is
+    # reaped by its own parent; until then it is a zombie, not running.
     for pid in "${RIG_PIDS[@]}"; do
-        if rig_pid_still_ours "$pid"; then
+        if rig_pid_still_ours "$pid" && rig_pid_alive "$pid"; then
             leftovers+=("${RIG_PID_NAMES[$pid]} ($pid)")
         fi
     done
@@ -285,16 +296,155 @@ rig_start_trayer() {
 }
 
 # A private session bus for scenarios that need one (a StatusNotifierItem host,
-# say); call it before starting the tray host and the program.
+# say); call it before starting the tray host and the program. It runs under
+# dbus-run-session, whose command only holds the bus open: the rig stops the
+# bus daemon first, then the holder, and dbus-run-session reaps both and ends.
+# Services the bus starts by itself (xfconfd, say) are stopped before the bus
+# is (rig_stop_bus_services).
 rig_start_session_bus() {
     rig_env
-    "${RIG_ENV[@]}" dbus-daemon --session --nofork --nopidfile --address="unix:path=$RIG_DIR/session-bus" \
-        --print-address=3 3>"$RIG_DIR/bus-address" >"$RIG_DIR/logs/dbus-daemon.log" 2>&1 &
-    rig_track $! dbus-daemon
+    # shellcheck disable=SC2016  # expanded by the holder's shell
+    "${RIG_ENV[@]}" dbus-run-session -- sh -c \
+        'printf "%s\n" "$DBUS_SESSION_BUS_ADDRESS" >"$1.part" && mv "$1.part" "$1" && exec sleep infinity' \
+        sh "$RIG_DIR/bus-address" >"$RIG_DIR/logs/dbus-run-session.log" 2>&1 &
+    RIG_BUS_SESSION_PID=$!
+    rig_track "$RIG_BUS_SESSION_PID" dbus-run-session
     rig_wait_for 10 "the session bus address" rig_file_has_line "$RIG_DIR/bus-address"
+    rig_wait_for 10 "the session bus's holder" rig_bus_children_ready
+    rig_track "$RIG_BUS_HOLDER_PID" "session bus holder"
+    rig_track "$RIG_BUS_DAEMON_PID" "session bus daemon"
     RIG_BUS_ADDRESS=$(head -n 1 "$RIG_DIR/bus-address")
     export DBUS_SESSION_BUS_ADDRESS=$RIG_BUS_ADDRESS
-    rig_ok "private session bus at $RIG_BUS_ADDRESS"
+    rig_ok "private session bus at $RIG_BUS_ADDRESS (dbus-daemon $RIG_BUS_DAEMON_PID)"
+}
+
+# Finds the bus daemon and the holder among dbus-run-session's children.
+rig_bus_children_ready() {
+    local children
+    children=$(ps -o pid= -o comm= --ppid "$RIG_BUS_SESSION_PID")
+    RIG_BUS_DAEMON_PID=$(awk '$2 == "dbus-daemon" { print $1 }' <<<"$children")
+    RIG_BUS_HOLDER_PID=$(awk '$2 == "sleep" { print $1 }' <<<"$children")
+    [[ $RIG_BUS_DAEMON_PID =~ ^[0-9]+$ ]] && [[ $RIG_BUS_HOLDER_PID =~ ^[0-9]+$ ]]
+}
+
+# rig_bus COMMAND...: runs a D-Bus client (dbus-send, playerctl) on the rig's
+# bus, with the rig's environment and a deadline.
+rig_bus() {
+    rig_env
+    "${RIG_ENV[@]}" timeout 10 "$@"
+}
+
+# rig_bus_get DESTINATION PATH INTERFACE PROPERTY: the property's value as
+# dbus-send prints it.
+rig_bus_get() {
+    rig_bus dbus-send --session --print-reply --dest="$1" "$2" \
+        org.freedesktop.DBus.Properties.Get string:"$3" string:"$4"
+}
+
+# The PID behind each connection on the rig's bus, one a line.
+rig_bus_client_pids() {
+    local name
+    for name in $(rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus \
+        /org/freedesktop/DBus org.freedesktop.DBus.ListNames 2>/dev/null |
+        sed -n 's/^ *string "\(:[0-9.]*\)"$/\1/p'); do
+        rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus \
+            /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
+            string:"$name" 2>/dev/null | awk '/uint32/ { print $2 }'
+    done | sort -u
+}
+
+# Stops, by PID, whatever is still connected to the rig's bus once the
+# processes the rig started are gone: services the bus started itself. They
+# are not children of the script, so each is watched until it has ended.
+rig_stop_bus_services() {
+    local pid name i
+    for pid in $(rig_bus_client_pids); do
+        if [ "$pid" = "$$" ] || ! rig_pid_alive "$pid"; then
+            continue
+        fi
+        name=$(ps -o comm= -p "$pid" 2>/dev/null || echo "pid $pid")
+        kill -TERM "$pid" 2>/dev/null || continue
+        for i in $(seq 50); do
+            rig_pid_alive "$pid" || break
+            sleep 0.1
+        done
+        if rig_pid_alive "$pid"; then
+            rig_log "$name ($pid), started by the session bus, ignored SIGTERM; killing it"
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+        rig_log "stopped $name ($pid), a service the session bus had started"
+    done
+}
+
+# xfce4-panel as a StatusNotifierItem host: one panel along the bottom edge
+# holding only the status tray, from a configuration of the rig's own (which
+# also keeps the panel's first-run dialog away). Needs the rig's session bus,
+# on which the bus starts xfconfd for the panel. The panel waits for a window
+# manager unless told not to; it needs none. Sets RIG_TRAY_HOST_WINDOW.
+rig_start_xfce_panel() {
+    local channel="$RIG_CONFIG/xfce4/xfconf/xfce-perchannel-xml"
+    [ "$RIG_BUS_ADDRESS" != "$RIG_NO_BUS" ] || rig_fail "xfce4-panel needs the rig's session bus"
+    mkdir -p "$channel"
+    cat >"$channel/xfce4-panel.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<channel name="xfce4-panel" version="1.0">
+  <property name="configver" type="int" value="2"/>
+  <property name="panels" type="array">
+    <value type="int" value="1"/>
+    <property name="panel-1" type="empty">
+      <property name="position" type="string" value="p=10;x=0;y=0"/>
+      <property name="length" type="uint" value="100"/>
+      <property name="position-locked" type="bool" value="true"/>
+      <property name="size" type="uint" value="28"/>
+      <property name="plugin-ids" type="array">
+        <value type="int" value="1"/>
+      </property>
+    </property>
+  </property>
+  <property name="plugins" type="empty">
+    <property name="plugin-1" type="string" value="systray"/>
+  </property>
+</channel>
+XML
+    # No accessibility bus and no dconf: the bus would start them for the
+    # panel and they are not needed.
+    rig_start_tray_host xfce4-panel '^xfce4-panel$' env NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory \
+        xfce4-panel --disable-wm-check --sm-client-disable
+    rig_wait_for 15 "xfce4-panel's status tray to register as a StatusNotifierItem host" \
+        rig_sni_host_registered
+    rig_ok "xfce4-panel hosts StatusNotifierItems"
+}
+
+rig_sni_host_registered() {
+    rig_bus_get org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+        IsStatusNotifierHostRegistered 2>/dev/null | grep -q 'boolean true'
+}
+
+# The items registered with the StatusNotifierItem watcher, one a line, as
+# "BUSNAME/PATH".
+rig_sni_items() {
+    rig_bus_get org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
+        RegisteredStatusNotifierItems 2>/dev/null | sed -n 's/^ *string "\(.*\)"$/\1/p'
+}
+
+# rig_bus_name_pid NAME: the PID of the process that owns the bus name.
+rig_bus_name_pid() {
+    rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:"$1" 2>/dev/null |
+        awk '/uint32/ { print $2 }'
+}
+
+# Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item.
+rig_find_app_sni_item() {
+    local item
+    RIG_SNI_ITEM=""
+    for item in $(rig_sni_items); do
+        if [ "$(rig_bus_name_pid "${item%%/*}")" = "$RIG_APP_PID" ]; then
+            RIG_SNI_ITEM=$item
+            return 0
+        fi
+    done
+    return 1
 }
 
 # ---- sound ----------------------------------------------------------------------
@@ -636,4 +786,113 @@ rig_text_lines() {
         -scale "1x$5!" -depth 8 txt:- |
         awk 'NR > 1 { v = $NF; gsub(/[^0-9]/, "", v); dark = v + 0 > 4; n += dark && !was; was = dark }
              END { print n + 0 }'
+}
+
+# rig_area_pixels FILE X Y WIDTH HEIGHT: the area's pixels, one "X Y RRGGBB" a
+# line, X and Y counted from the area's corner.
+rig_area_pixels() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage -depth 8 txt:- |
+        awk 'NR > 1 { split($1, at, /[,:]/); for (i = 2; i <= NF; i++) if ($i ~ /^#/) { print at[1], at[2], substr($i, 2, 6); break } }'
+}
+
+# rig_count_colour FILE X Y WIDTH HEIGHT RRGGBB: how many pixels of the area
+# have exactly that colour.
+rig_count_colour() {
+    rig_area_pixels "$1" "$2" "$3" "$4" "$5" | awk -v c="${6^^}" '$3 == c { n++ } END { print n + 0 }'
+}
+
+# rig_changed_box BEFORE AFTER X Y WIDTH HEIGHT: prints "X Y WIDTH HEIGHT"
+# (absolute) of the smallest box holding every pixel of the area that differs
+# between the two screenshots; fails when none does.
+rig_changed_box() {
+    local box
+    box=$(convert \( "$1" -crop "$5x$6+$3+$4" +repage \) \( "$2" -crop "$5x$6+$3+$4" +repage \) \
+        -compose difference -composite -colorspace gray -threshold 0 -format '%@' info: 2>/dev/null) ||
+        return 1
+    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || return 1
+    echo "$(($3 + BASH_REMATCH[3])) $(($4 + BASH_REMATCH[4])) ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
+}
+
+# ---- the tray menu --------------------------------------------------------------------
+
+# The tray menu's items, top to bottom, with their icons (src/res) and the top
+# of each item's row in the menu's item column; every item is 24 px high and
+# the two separators, 5 px high, lie between rows. The column is 202 px high.
+RIG_MENU_ITEMS=(Option First Last Play Stop Next Final Exit)
+RIG_MENU_ICONS=(192 131 133 135 134 138 137 194)
+RIG_MENU_TOPS=(0 29 53 77 101 125 149 178)
+RIG_MENU_SEPARATORS=(24 173)
+readonly RIG_MENU_ROW_HEIGHT=24 RIG_MENU_SEPARATOR_HEIGHT=5 RIG_MENU_COLUMN_HEIGHT=202
+# The side band's picture strip is this grey and this wide.
+readonly RIG_MENU_BAND_GREY=808080 RIG_MENU_BAND_WIDTH=16
+
+# Sets RIG_MENU_WINDOW and its place RIG_MENU_X, _Y, _W, _H once the program's
+# popup menu is mapped and holds still.
+rig_find_tray_menu() {
+    local geometry again
+    rig_find_app_toplevel_named '^melvane menu$' || return 1
+    geometry=$(rig_window_geometry "$RIG_FOUND_WINDOW")
+    sleep 0.2
+    again=$(rig_window_geometry "$RIG_FOUND_WINDOW")
+    [ -n "$geometry" ] && [ "$geometry" = "$again" ] || return 1
+    RIG_MENU_WINDOW=$RIG_FOUND_WINDOW
+    read -r RIG_MENU_X RIG_MENU_Y RIG_MENU_W RIG_MENU_H <<<"$geometry"
+}
+
+rig_wait_tray_menu() {
+    rig_wait_for "$1" "the menu window \"melvane menu\"" rig_find_tray_menu
+    rig_ok "menu $RIG_MENU_WINDOW, ${RIG_MENU_W}x$RIG_MENU_H at $RIG_MENU_X,$RIG_MENU_Y"
+}
+
+# rig_menu_column SHOT: finds the menu's item column by its side band, whose
+# grey strip runs down the column's left edge from top to bottom. Sets
+# RIG_MENU_COL_X, _Y (inside the popup), _W and RIG_MENU_BAND_W, _H.
+rig_menu_column() {
+    local measures
+    measures=$(rig_area_pixels "$1" "$RIG_MENU_X" "$RIG_MENU_Y" "$RIG_MENU_W" "$RIG_MENU_H" |
+        awk -v grey="$RIG_MENU_BAND_GREY" '
+            $3 == grey && (y0 == "" || $2 < y0 || ($2 == y0 && $1 < x0)) { x0 = $1; y0 = $2 }
+            { c[$1 " " $2] = $3 }
+            END {
+                if (y0 == "") exit 1
+                for (w = 0; c[(x0 + w) " " y0] == grey; w++) ;
+                for (h = 0; c[(x0 + 1) " " (y0 + h)] == grey; h++) ;
+                print x0, y0, w, h
+            }') || return 1
+    read -r RIG_MENU_COL_X RIG_MENU_COL_Y RIG_MENU_BAND_W RIG_MENU_BAND_H <<<"$measures"
+    # The popup's frame is as wide on every side.
+    RIG_MENU_COL_W=$((RIG_MENU_W - 2 * RIG_MENU_COL_X))
+}
+
+# rig_menu_item_index NAME: the item's place in RIG_MENU_ITEMS.
+rig_menu_item_index() {
+    local i
+    for i in "${!RIG_MENU_ITEMS[@]}"; do
+        [ "${RIG_MENU_ITEMS[i]}" != "$1" ] || {
+            echo "$i"
+            return 0
+        }
+    done
+    rig_fail "the tray menu has no item '$1'"
+}
+
+# rig_menu_item_point NAME: sets RIG_POINT_X, _Y to a screen point in the
+# middle of the item's text, for a menu whose column has been found.
+rig_menu_item_point() {
+    local i
+    i=$(rig_menu_item_index "$1")
+    RIG_POINT_X=$((RIG_MENU_X + RIG_MENU_COL_X + 60))
+    RIG_POINT_Y=$((RIG_MENU_Y + RIG_MENU_COL_Y + RIG_MENU_TOPS[i] + RIG_MENU_ROW_HEIGHT / 2))
+}
+
+# rig_choose_menu_item NAME: clicks the item of the open menu; the menu closes.
+rig_choose_menu_item() {
+    local shot
+    shot=$(rig_shot "menu-before-$1")
+    rig_menu_column "$shot" || rig_fail "no side band in the menu (screenshot $shot)"
+    rig_menu_item_point "$1"
+    rig_hover "$RIG_POINT_X" "$RIG_POINT_Y"
+    rig_x xdotool click 1
+    rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
+    rig_ok "chose \"$1\"; the menu closed"
 }
