@@ -18,15 +18,20 @@ namespace {
 
 constexpr int kTrayWatchMs = 2000;
 
-// Desktops whose tray shows only menus it draws itself.
+// Desktops whose tray shows only menus it draws itself: XFCE's panel answers
+// a right click on an item without a menu with its own plugin menu.
 bool HostDrawsMenus() {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     if (desktop == nullptr) {
         return false;
     }
     const QString name = QString::fromUtf8(desktop);
-    return name.contains(QLatin1String("GNOME"), Qt::CaseInsensitive) ||
-           name.contains(QLatin1String("Unity"), Qt::CaseInsensitive);
+    for (const char* host : {"GNOME", "Unity", "XFCE"}) {
+        if (name.contains(QLatin1String(host), Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
