@@ -117,6 +117,11 @@ rig_env() {
     if [ -n "${DISPLAY:-}" ]; then
         RIG_ENV+=(DISPLAY="$DISPLAY")
     fi
+    # A scenario that plays a given desktop sets RIG_DESKTOP before starting
+    # anything; the others run with no desktop named at all.
+    if [ -n "${RIG_DESKTOP:-}" ]; then
+        RIG_ENV+=(XDG_CURRENT_DESKTOP="$RIG_DESKTOP")
+    fi
 }
 
 # The same for clients of the rig's sound server.
