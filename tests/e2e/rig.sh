@@ -108,9 +108,12 @@ rig_init() {
 # Sets RIG_ENV to the command prefix that gives a program the rig's
 # environment and nothing from the developer's or CI's session. Programs are
 # started as "${RIG_ENV[@]}" PROGRAM ... & so that each is a direct child of
-# the script, with the PID that $! reports.
+# the script, with the PID that $! reports. No accessibility bridge and no
+# dconf: on a private session bus, GTK tray hosts would otherwise have the
+# bus start services that slow them down or outlive the scenario.
 rig_env() {
     RIG_ENV=(env -i PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 HOME="$RIG_HOME"
+        NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory
         XDG_CONFIG_HOME="$RIG_CONFIG" XDG_RUNTIME_DIR="$RIG_RUNTIME"
         XDG_CACHE_HOME="$RIG_HOME/.cache" XDG_DATA_HOME="$RIG_HOME/.local/share"
         DBUS_SESSION_BUS_ADDRESS="$RIG_BUS_ADDRESS")
