@@ -1,0 +1,684 @@
+#include "platform/mci_gst.h"
+
+#include <fcntl.h>
+#include <gst/gst.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "platform/mci_gst_command.h"
+#include "platform/wnd_qt.h"
+
+namespace platform {
+namespace {
+
+struct GstUnref {
+    void operator()(gpointer object) const { gst_object_unref(object); }
+};
+using ElementPtr = std::unique_ptr<GstElement, GstUnref>;
+using BusPtr = std::unique_ptr<GstBus, GstUnref>;
+using PadPtr = std::unique_ptr<GstPad, GstUnref>;
+
+struct ErrorFree {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            m_fd = other.m_fd;
+            other.m_fd = -1;
+        }
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { Reset(); }
+
+    int Get() const { return m_fd; }
+
+private:
+    void Reset() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    int m_fd = -1;
+};
+
+// playbin's "flags": audio only; no video, subtitles or software volume.
+constexpr guint kPlayFlagAudio = 0x2;
+
+enum class StreamEvent { End, Failure };
+
+// Tears a pipeline down; the streaming threads are joined before it returns.
+void ShutDown(GstElement* pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
+
+// Opens the file once, without blocking, and keeps it: a FIFO, a device or a
+// folder is refused before GStreamer sees it, and the pipeline then reads the
+// very file that was checked, whatever happens to the name meanwhile.
+MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file) {
+    if (path.empty() || path.find('\0') != std::string::npos) {
+        return MCIERR_FILE_NOT_FOUND;
+    }
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.Get() < 0) {
+        const bool missing =
+            errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG || errno == ELOOP;
+        return missing ? MCIERR_FILE_NOT_FOUND : MCIERR_INVALID_FILE;
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+        return MCIERR_INVALID_FILE;
+    }
+    *file = std::move(fd);
+    return 0;
+}
+
+}  // namespace
+
+namespace mci_gst {
+
+// The bridge from GStreamer's threads to the layer. Cleared when the layer
+// goes, so a pipeline still shutting down elsewhere reaches nothing.
+struct LayerLink {
+    std::mutex mutex;
+    QObject* relay = nullptr;
+    GstMci::Impl* owner = nullptr;
+};
+
+// What a pipeline's own threads may touch. Everything else about a track
+// belongs to the GUI thread.
+struct TrackShared {
+    std::shared_ptr<LayerLink> link;
+    std::uint32_t deviceId = 0;
+    std::string soundfont;
+    double midiGain = 1.0;
+    GstElement* pipeline = nullptr;  // borrowed: tells the pipeline's own messages
+    GstElement* sink = nullptr;      // borrowed: tells a failing output from bad data
+
+    // Raised by every play; an end of stream is credited to the play whose
+    // number it read, so one from before a stop or a replay is recognised.
+    std::atomic<std::uint64_t> generation{0};
+    std::atomic<bool> heardAudio{false};
+    std::atomic<bool> synthWithoutSoundfont{false};
+
+    std::mutex mutex;
+    std::condition_variable settled;
+    bool prerolled = false;  // guarded by mutex
+    MCIERROR failure = 0;    // guarded by mutex
+};
+
+struct Track {
+    Track() = default;
+    Track(const Track&) = delete;
+    Track& operator=(const Track&) = delete;
+    ~Track() {
+        if (pipeline) {
+            ShutDown(pipeline.release());
+        }
+    }
+
+    std::uint32_t deviceId = 0;
+    UniqueFd file;
+    ElementPtr pipeline;
+    std::shared_ptr<TrackShared> shared;
+    bool atStart = true;  // prerolled at 0 and not played since
+    bool failed = false;  // the stream reported an error; it cannot play on
+
+    bool notifyPending = false;
+    std::uint64_t notifyGeneration = 0;
+    QPointer<QObject> notifyTarget;
+};
+
+}  // namespace mci_gst
+
+using mci_gst::LayerLink;
+using mci_gst::Track;
+using mci_gst::TrackShared;
+
+struct GstMci::Impl {
+    explicit Impl(GstMciOptions opts);
+    ~Impl();
+
+    MCIERROR OpenType(std::uint32_t deviceType);
+    MCIERROR Open(const std::string& path, const std::string& alias);
+    MCIERROR Command(const std::string& text, HWND callback);
+    void OnStreamEvent(std::uint32_t deviceId, StreamEvent event, std::uint64_t generation);
+
+    MCIERROR Build(Track& track);
+    MCIERROR AwaitPreroll(Track& track);
+    MCIERROR Play(Track& track, QObject* target);
+    void Stop(Track& track);
+    bool Rewind(Track& track);
+    void Abort(Track& track);
+    Track* FindDevice(std::uint32_t deviceId);
+
+    GstMciOptions options;
+    bool gstReady = false;
+    std::string soundfont;
+    bool sequencerOpen = false;
+    std::uint32_t nextDeviceId = 1;
+    std::map<std::string, std::unique_ptr<Track>> tracks;
+    std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
+    QObject relay;  // lives on the GUI thread; stream events are queued to it
+};
+
+namespace {
+
+using SharedRef = std::shared_ptr<TrackShared>;
+
+TrackShared& SharedOf(gpointer data) {
+    return **static_cast<SharedRef*>(data);
+}
+
+void DeleteSharedRef(gpointer data) {
+    delete static_cast<SharedRef*>(data);
+}
+
+void DeleteSharedRefClosure(gpointer data, GClosure*) {
+    DeleteSharedRef(data);
+}
+
+gpointer NewSharedRef(const SharedRef& shared) {
+    return new SharedRef(shared);
+}
+
+const char* const kSequencer = "sequencer";
+
+// Posts a stream event to the GUI thread with the play number current now.
+void Forward(TrackShared& shared, StreamEvent event) {
+    const std::uint64_t generation = shared.generation.load();
+    const std::uint32_t deviceId = shared.deviceId;
+    std::lock_guard<std::mutex> lock(shared.link->mutex);
+    GstMci::Impl* owner = shared.link->owner;
+    if (shared.link->relay == nullptr || owner == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        shared.link->relay,
+        [owner, deviceId, event, generation] { owner->OnStreamEvent(deviceId, event, generation); },
+        Qt::QueuedConnection);
+}
+
+MCIERROR ErrorCode(GstMessage* message, GstElement* sink) {
+    GError* raw = nullptr;
+    gst_message_parse_error(message, &raw, nullptr);
+    ErrorPtr error(raw);
+    if (sink != nullptr && GST_MESSAGE_SRC(message) != nullptr &&
+        (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(sink) ||
+         gst_object_has_as_ancestor(GST_MESSAGE_SRC(message), GST_OBJECT_CAST(sink)))) {
+        return MCIERR_DEVICE_NOT_READY;
+    }
+    if (!error) {
+        return MCIERR_INVALID_FILE;
+    }
+    if (error->domain == GST_RESOURCE_ERROR && error->code == GST_RESOURCE_ERROR_NOT_FOUND) {
+        return MCIERR_FILE_NOT_FOUND;
+    }
+    if ((error->domain == GST_CORE_ERROR && error->code == GST_CORE_ERROR_MISSING_PLUGIN) ||
+        (error->domain == GST_STREAM_ERROR && error->code == GST_STREAM_ERROR_CODEC_NOT_FOUND)) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    return MCIERR_INVALID_FILE;
+}
+
+// Runs on whichever thread posts: streaming threads, or the GUI thread inside
+// a state change. Nothing is left on the bus, as nobody pops it; a dropped
+// message is the handler's to release.
+GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
+    TrackShared& shared = SharedOf(data);
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_ASYNC_DONE:
+            if (GST_MESSAGE_SRC(message) == GST_OBJECT_CAST(shared.pipeline)) {
+                {
+                    std::lock_guard<std::mutex> lock(shared.mutex);
+                    shared.prerolled = true;
+                }
+                shared.settled.notify_all();
+            }
+            break;
+        case GST_MESSAGE_ERROR: {
+            const MCIERROR code = ErrorCode(message, shared.sink);
+            {
+                std::lock_guard<std::mutex> lock(shared.mutex);
+                if (shared.failure == 0) {
+                    shared.failure = code;
+                }
+            }
+            shared.settled.notify_all();
+            Forward(shared, StreamEvent::Failure);
+            break;
+        }
+        case GST_MESSAGE_EOS:
+            Forward(shared, StreamEvent::End);
+            break;
+        default:
+            break;
+    }
+    gst_message_unref(message);
+    return GST_BUS_DROP;
+}
+
+bool IsAudioPad(GstPad* pad) {
+    GstCaps* caps = gst_pad_get_current_caps(pad);
+    if (caps == nullptr) {
+        caps = gst_pad_query_caps(pad, nullptr);
+    }
+    bool audio = false;
+    for (guint i = 0; caps != nullptr && i < gst_caps_get_size(caps) && !audio; ++i) {
+        audio = g_str_has_prefix(gst_structure_get_name(gst_caps_get_structure(caps, i)), "audio/");
+    }
+    if (caps != nullptr) {
+        gst_caps_unref(caps);
+    }
+    return audio;
+}
+
+// Every stream of the file is known now. Without an audio stream the audio
+// sink would wait for data forever, so the open fails here and at once.
+void OnNoMorePads(GstElement* decoder, gpointer data) {
+    bool audio = false;
+    GstIterator* pads = gst_element_iterate_src_pads(decoder);
+    GValue item = G_VALUE_INIT;
+    while (!audio && gst_iterator_next(pads, &item) == GST_ITERATOR_OK) {
+        audio = IsAudioPad(GST_PAD_CAST(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(pads);
+    if (audio) {
+        return;
+    }
+    TrackShared& shared = SharedOf(data);
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        if (shared.failure == 0) {
+            shared.failure = MCIERR_INVALID_FILE;
+        }
+    }
+    shared.settled.notify_all();
+}
+
+bool IsMadeBy(GstElement* element, const char* factoryName) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    return factory != nullptr && std::strcmp(GST_OBJECT_NAME(factory), factoryName) == 0;
+}
+
+// playbin makes its decoders while it discovers the stream: the MIDI synth
+// gets our soundfont and gain before it loads anything, and the decoder is
+// watched for a file without audio.
+void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
+    if (IsMadeBy(element, "uridecodebin")) {
+        g_signal_connect_data(element, "no-more-pads", G_CALLBACK(OnNoMorePads),
+                              NewSharedRef(*static_cast<SharedRef*>(data)), DeleteSharedRefClosure,
+                              GConnectFlags());
+        return;
+    }
+    if (!IsMadeBy(element, "fluiddec")) {
+        return;
+    }
+    TrackShared& shared = SharedOf(data);
+    if (shared.soundfont.empty()) {
+        shared.synthWithoutSoundfont = true;
+        return;
+    }
+    g_object_set(element, "soundfont", shared.soundfont.c_str(), "synth-gain",
+                 static_cast<gdouble>(shared.midiGain), nullptr);
+}
+
+GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
+    SharedOf(data).heardAudio = true;
+    return GST_PAD_PROBE_REMOVE;
+}
+
+}  // namespace
+
+GstMci::Impl::Impl(GstMciOptions opts) : options(std::move(opts)) {
+    if (gst_is_initialized()) {
+        gstReady = true;
+    } else {
+        GError* raw = nullptr;
+        gstReady = gst_init_check(nullptr, nullptr, &raw);
+        ErrorPtr error(raw);
+    }
+    soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+    link->relay = &relay;
+    link->owner = this;
+}
+
+GstMci::Impl::~Impl() {
+    {
+        std::lock_guard<std::mutex> lock(link->mutex);
+        link->relay = nullptr;
+        link->owner = nullptr;
+    }
+    for (auto& entry : tracks) {
+        Abort(*entry.second);
+    }
+    tracks.clear();
+}
+
+MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
+    if (deviceType != MCI_DEVTYPE_SEQUENCER) {
+        return MCIERR_INVALID_DEVICE_NAME;
+    }
+    if (sequencerOpen || tracks.count(kSequencer) != 0) {
+        return MCIERR_DUPLICATE_ALIAS;
+    }
+    if (!gstReady || soundfont.empty()) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    for (const char* name : {"midiparse", "fluiddec"}) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (factory == nullptr) {
+            return MCIERR_CANNOT_LOAD_DRIVER;
+        }
+        gst_object_unref(factory);
+    }
+    sequencerOpen = true;
+    return 0;
+}
+
+MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasText) {
+    Q_ASSERT(QThread::currentThread() == relay.thread());
+    if (!mci_gst::IsValidAlias(aliasText)) {
+        return MCIERR_INVALID_DEVICE_NAME;
+    }
+    const std::string alias = mci_gst::FoldAlias(aliasText);
+    if (tracks.count(alias) != 0 || (sequencerOpen && alias == kSequencer)) {
+        return MCIERR_DUPLICATE_ALIAS;
+    }
+    if (!gstReady) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    auto track = std::make_unique<Track>();
+    if (const MCIERROR error = OpenRegularFile(path, &track->file)) {
+        return error;
+    }
+    track->deviceId = nextDeviceId++;
+    if (const MCIERROR error = Build(*track)) {
+        return error;
+    }
+    if (const MCIERROR error = AwaitPreroll(*track)) {
+        return error;
+    }
+    tracks.emplace(alias, std::move(track));
+    return 0;
+}
+
+MCIERROR GstMci::Impl::Build(Track& track) {
+    auto shared = std::make_shared<TrackShared>();
+    shared->link = link;
+    shared->deviceId = track.deviceId;
+    shared->soundfont = soundfont;
+    shared->midiGain = options.midiGain;
+
+    GstElement* made = gst_element_factory_make("playbin", nullptr);
+    if (made == nullptr) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(made)));
+
+    GError* raw = nullptr;
+    GstElement* parsed =
+        gst_parse_bin_from_description(options.sinkDescription.c_str(), TRUE, &raw);
+    ErrorPtr parseError(raw);
+    if (parsed == nullptr) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    ElementPtr sink(GST_ELEMENT_CAST(gst_object_ref_sink(parsed)));
+    PadPtr sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
+    if (parseError || !sinkPad) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    shared->pipeline = pipeline.get();
+    shared->sink = sink.get();
+    gst_pad_add_probe(
+        sinkPad.get(),
+        static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
+        OnFirstBuffer, NewSharedRef(shared), DeleteSharedRef);
+
+    // The pipeline reads the descriptor opened above; the name is never
+    // converted, so any bytes in it are fine.
+    const std::string uri = "file:///proc/self/fd/" + std::to_string(track.file.Get());
+    g_object_set(pipeline.get(), "uri", uri.c_str(), "flags", kPlayFlagAudio, "audio-sink",
+                 sink.get(), nullptr);
+    // A file with pictures in it would otherwise have playbin try the desktop's
+    // video outputs while it sorts out the streams, and some of those bring
+    // down a process that has no screen for them.
+    GstElement* noVideo = gst_element_factory_make("fakesink", nullptr);
+    if (noVideo == nullptr) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    g_object_set(pipeline.get(), "video-sink", noVideo, nullptr);
+    g_signal_connect_data(pipeline.get(), "element-setup", G_CALLBACK(OnElementSetup),
+                          NewSharedRef(shared), DeleteSharedRefClosure, GConnectFlags());
+    BusPtr bus(gst_element_get_bus(pipeline.get()));
+    gst_bus_set_sync_handler(bus.get(), OnBusMessage, NewSharedRef(shared), DeleteSharedRef);
+
+    track.pipeline = std::move(pipeline);
+    track.shared = std::move(shared);
+    return 0;
+}
+
+MCIERROR GstMci::Impl::AwaitPreroll(Track& track) {
+    TrackShared& shared = *track.shared;
+    const GstStateChangeReturn change =
+        gst_element_set_state(track.pipeline.get(), GST_STATE_PAUSED);
+    bool settled = true;
+    {
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        if (change == GST_STATE_CHANGE_FAILURE) {
+            return shared.failure != 0 ? shared.failure : MCIERR_INVALID_FILE;
+        }
+        if (change == GST_STATE_CHANGE_ASYNC) {
+            settled =
+                shared.settled.wait_for(lock, std::chrono::milliseconds(options.openTimeoutMs),
+                                        [&] { return shared.prerolled || shared.failure != 0; });
+        }
+        if (settled && shared.failure != 0) {
+            return shared.failure;
+        }
+    }
+    if (!settled) {
+        // Whatever stalled may stall the shutdown too: that waits elsewhere,
+        // with the descriptor the pipeline still reads.
+        std::thread([pipeline = track.pipeline.release(), file = std::move(track.file)] {
+            ShutDown(pipeline);
+        }).detach();
+        return MCIERR_DEVICE_NOT_READY;
+    }
+    if (shared.synthWithoutSoundfont) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    if (!shared.heardAudio) {
+        return MCIERR_INVALID_FILE;
+    }
+    return 0;
+}
+
+MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
+    Q_ASSERT(QThread::currentThread() == relay.thread());
+    mci_gst::Command command;
+    if (const MCIERROR error = mci_gst::ParseCommand(text, &command)) {
+        return error;
+    }
+    const auto found = tracks.find(command.alias);
+    if (found == tracks.end()) {
+        if (command.alias == kSequencer && sequencerOpen) {
+            if (command.verb == mci_gst::Command::Verb::Close) {
+                sequencerOpen = false;
+                return 0;
+            }
+            // The probe's device has no element to play.
+            return MCIERR_DEVICE_NOT_READY;
+        }
+        return MCIERR_INVALID_DEVICE_NAME;
+    }
+    Track& track = *found->second;
+    switch (command.verb) {
+        case mci_gst::Command::Verb::Play:
+            return Play(track, command.notify ? FromHwnd(callback) : nullptr);
+        case mci_gst::Command::Verb::Stop:
+            Stop(track);
+            return 0;
+        case mci_gst::Command::Verb::Close:
+            Abort(track);
+            tracks.erase(found);
+            return 0;
+    }
+    return MCIERR_UNRECOGNIZED_COMMAND;
+}
+
+MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
+    Abort(track);
+    if (!track.failed && !track.atStart && !Rewind(track)) {
+        track.failed = true;
+    }
+    const std::uint64_t generation = ++track.shared->generation;
+    if (target != nullptr) {
+        track.notifyPending = true;
+        track.notifyGeneration = generation;
+        track.notifyTarget = target;
+    }
+    if (track.failed) {
+        // A broken stream will not end by itself: its one notification is a
+        // failure, delivered later like any other.
+        const std::uint32_t deviceId = track.deviceId;
+        QMetaObject::invokeMethod(
+            &relay,
+            [this, deviceId, generation] {
+                OnStreamEvent(deviceId, StreamEvent::Failure, generation);
+            },
+            Qt::QueuedConnection);
+        return 0;
+    }
+    track.atStart = false;
+    if (gst_element_set_state(track.pipeline.get(), GST_STATE_PLAYING) ==
+        GST_STATE_CHANGE_FAILURE) {
+        track.notifyPending = false;
+        track.notifyTarget = nullptr;
+        return MCIERR_DEVICE_NOT_READY;
+    }
+    return 0;
+}
+
+// Back to the start, paused. Pausing first matters: a stream that reaches its
+// end at once (a sink that does not wait for the clock) must not post that end
+// before the next play has taken its number.
+bool GstMci::Impl::Rewind(Track& track) {
+    GstElement* pipeline = track.pipeline.get();
+    if (gst_element_set_state(pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    if (gst_element_seek_simple(pipeline, GST_FORMAT_TIME, GST_SEEK_FLAG_FLUSH, 0)) {
+        return true;
+    }
+    // A stream that cannot seek starts over from a reset pipeline.
+    return gst_element_set_state(pipeline, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE &&
+           gst_element_set_state(pipeline, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE;
+}
+
+void GstMci::Impl::Stop(Track& track) {
+    Abort(track);
+    if (!track.atStart) {
+        gst_element_set_state(track.pipeline.get(), GST_STATE_PAUSED);
+    }
+}
+
+// A play that is stopped, closed or replaced ends with ABORTED. It is posted,
+// not sent: the caller is in the middle of a command.
+void GstMci::Impl::Abort(Track& track) {
+    if (!track.notifyPending) {
+        return;
+    }
+    track.notifyPending = false;
+    if (QObject* target = track.notifyTarget.data()) {
+        QCoreApplication::postEvent(target, new MciNotifyEvent(MCI_NOTIFY_ABORTED, track.deviceId));
+    }
+    track.notifyTarget = nullptr;
+}
+
+Track* GstMci::Impl::FindDevice(std::uint32_t deviceId) {
+    for (auto& entry : tracks) {
+        if (entry.second->deviceId == deviceId) {
+            return entry.second.get();
+        }
+    }
+    return nullptr;
+}
+
+// Runs from the GUI thread's event loop, never inside a command. The
+// notification is sent rather than posted: once the window has it, a later
+// stop cannot turn a finished track's SUCCESSFUL into a stale one that would
+// start the next track after the user stopped.
+void GstMci::Impl::OnStreamEvent(std::uint32_t deviceId, StreamEvent event,
+                                 std::uint64_t generation) {
+    Track* track = FindDevice(deviceId);
+    if (track == nullptr) {
+        return;
+    }
+    if (event == StreamEvent::Failure) {
+        track->failed = true;
+    } else if (track->notifyGeneration != generation) {
+        return;
+    }
+    if (!track->notifyPending) {
+        return;
+    }
+    const QPointer<QObject> target = track->notifyTarget;
+    track->notifyPending = false;
+    track->notifyTarget = nullptr;
+    if (target) {
+        MciNotifyEvent notify(
+            event == StreamEvent::End ? MCI_NOTIFY_SUCCESSFUL : MCI_NOTIFY_FAILURE, deviceId);
+        QCoreApplication::sendEvent(target.data(), &notify);
+    }
+}
+
+GstMci::GstMci(GstMciOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {
+}
+
+GstMci::~GstMci() = default;
+
+MCIERROR GstMci::OpenType(std::uint32_t deviceType) {
+    return m_impl->OpenType(deviceType);
+}
+
+MCIERROR GstMci::OpenElement(const std::string& path, const std::string& alias) {
+    return m_impl->Open(path, alias);
+}
+
+MCIERROR GstMci::SendString(const std::string& command, HWND callback) {
+    return m_impl->Command(command, callback);
+}
+
+const std::string& GstMci::Soundfont() const {
+    return m_impl->soundfont;
+}
+
+}  // namespace platform

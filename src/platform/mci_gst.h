@@ -1,0 +1,59 @@
+// The media layer on GStreamer: each alias is one playbin pipeline that plays
+// audio only, into a sink the program chooses (the desktop's default output).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/mci.h"
+
+namespace platform {
+
+// The places the MIDI synth's soundfont is looked for, in order:
+// /usr/share/sounds/sf3/default-GM.sf3, /usr/share/sounds/sf2/default-GM.sf2,
+// then the sounds/sf2 and sounds/sf3 folders under each of $XDG_DATA_DIRS
+// (default /usr/local/share:/usr/share).
+std::vector<std::string> DefaultSoundfontPlaces();
+
+struct GstMciOptions {
+    // The audio output as a gst-launch description ("fakesink sync=true",
+    // "wavenc ! filesink location=out.wav"); a new one is made for every open.
+    std::string sinkDescription = "autoaudiosink";
+    // How long an open waits for the first audio before it gives up.
+    int openTimeoutMs = 5000;
+    // Soundfont files, or folders whose *.sf2 and *.sf3 files are tried in
+    // name order; the first real soundfont wins. Empty: MIDI cannot play.
+    std::vector<std::string> soundfontPlaces = DefaultSoundfontPlaces();
+    // The synth's master gain. The synth's own default (0.2) is far quieter
+    // than ordinary WAV and MP3 files; this brings MIDI to about their level.
+    double midiGain = 2.5;
+};
+
+// Must be made, used and destroyed on the GUI thread: notifications are
+// delivered through that thread's event loop. gst_init runs on first use.
+class GstMci : public IMci {
+public:
+    explicit GstMci(GstMciOptions options = GstMciOptions());
+    ~GstMci() override;
+
+    GstMci(const GstMci&) = delete;
+    GstMci& operator=(const GstMci&) = delete;
+
+    MCIERROR OpenType(std::uint32_t deviceType) override;
+    MCIERROR OpenElement(const std::string& path, const std::string& alias) override;
+    // "play" always starts the track from its beginning.
+    MCIERROR SendString(const std::string& command, HWND callback) override;
+
+    // The soundfont the MIDI synth uses; empty when none was found.
+    const std::string& Soundfont() const;
+
+    // Named here so that the pipelines' callbacks can reach it; defined and
+    // used only in the implementation.
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace platform

@@ -1,0 +1,139 @@
+// What the media layer's tests share: a temporary folder of media made with
+// tunegen, layers with a test sink, a window that records notifications, and
+// bounded waits that run the Qt event loop.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/mci_gst.h"
+#include "platform/wnd_qt.h"
+#include "tunegen/tunegen.h"
+
+namespace media_test {
+
+using platform::GstMci;
+using platform::GstMciOptions;
+using platform::MCIERROR;
+
+// Plays in real time and throws the sound away.
+inline const char* const kRealTimeSink = "fakesink sync=true";
+// As fast as the decoder goes.
+inline const char* const kFastSink = "fakesink sync=false";
+
+// Writes everything played into a 16-bit WAV file, as fast as it decodes.
+inline std::string CaptureSink(const std::string& wavPath) {
+    return "audioconvert ! audio/x-raw,format=S16LE ! wavenc ! filesink location=\"" + wavPath +
+           "\"";
+}
+
+// A window as the layer sees it: every MciNotifyEvent it gets, in order.
+class NotifyRecorder : public QObject {
+public:
+    std::vector<std::uint32_t> codes;
+
+    platform::HWND Hwnd() { return platform::ToHwnd(this); }
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == platform::MciNotifyEvent::Type()) {
+            codes.push_back(static_cast<platform::MciNotifyEvent*>(e)->WParam());
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+
+// Runs the event loop until `done` holds or `timeoutMs` pass; says which.
+inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+inline void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+enum class Format { Wav, Mp3, Midi };
+
+inline const char* Extension(Format format) {
+    switch (format) {
+        case Format::Wav:
+            return ".wav";
+        case Format::Mp3:
+            return ".mp3";
+        case Format::Midi:
+            return ".mid";
+    }
+    return "";
+}
+
+class MediaTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    std::string Path(const std::string& name) const {
+        return m_dir.path().toStdString() + "/" + name;
+    }
+
+    // A tune of `seconds` in `format`, named `stem` plus the format's extension
+    // unless `name` gives the whole file name.
+    std::string MakeTune(Format format, double seconds, const std::string& name = std::string()) {
+        const std::string path =
+            Path(name.empty() ? std::string("tune") + Extension(format) : name);
+        std::string error;
+        bool written = false;
+        switch (format) {
+            case Format::Wav:
+                written = tunegen::WriteWav(path, tunegen::TestTune(), seconds, &error);
+                break;
+            case Format::Mp3:
+                written = tunegen::WriteMp3(path, tunegen::TestTune(), seconds, &error);
+                break;
+            case Format::Midi:
+                written = tunegen::WriteMidi(path, tunegen::TestTune(), seconds, &error);
+                break;
+        }
+        EXPECT_TRUE(written) << error;
+        return path;
+    }
+
+    std::unique_ptr<GstMci> Layer(const std::string& sink, int openTimeoutMs = 5000) {
+        GstMciOptions options;
+        options.sinkDescription = sink;
+        options.openTimeoutMs = openTimeoutMs;
+        return std::make_unique<GstMci>(options);
+    }
+
+    // Opens `path` as "themidi", plays it with notify to `window` and waits for
+    // its notification (at most `timeoutMs`).
+    void PlayToEnd(GstMci& mci, const std::string& path, NotifyRecorder& window,
+                   int timeoutMs = 10000) {
+        ASSERT_EQ(mci.OpenElement(path, "themidi"), 0u);
+        ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+        ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, timeoutMs));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+}  // namespace media_test

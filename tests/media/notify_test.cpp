@@ -1,0 +1,170 @@
+// Exactly one notification per notify-play, whatever ends it.
+#include <iostream>
+
+#include "media_fixture.h"
+
+namespace media_test {
+namespace {
+
+using platform::MCI_NOTIFY_ABORTED;
+using platform::MCI_NOTIFY_FAILURE;
+using platform::MCI_NOTIFY_SUCCESSFUL;
+using Codes = std::vector<std::uint32_t>;
+
+// Counts the notifications the whole application delivers, to any object.
+class NotifyCounter : public QObject {
+public:
+    NotifyCounter() { QCoreApplication::instance()->installEventFilter(this); }
+    ~NotifyCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == platform::MciNotifyEvent::Type()) {
+            ++count;
+        }
+        return QObject::eventFilter(watched, e);
+    }
+};
+
+TEST_F(MediaTest, StopAtAnyMomentGivesOneNotificationNeverALateSuccess) {
+    const std::string path = MakeTune(Format::Wav, 0.5);
+    auto mci = Layer(kRealTimeSink);
+    int successes = 0;
+    int aborts = 0;
+    for (int stopAfterMs : {0, 200, 400, 460, 490, 500, 510, 520, 550, 900}) {
+        NotifyRecorder window;
+        ASSERT_EQ(mci->OpenElement(path, "themidi"), 0u);
+        ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+        PumpFor(stopAfterMs);
+        const bool endedFirst = !window.codes.empty();
+        EXPECT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+        // An end of stream already on its way must find the track still open.
+        PumpFor(200);
+        EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+        PumpFor(100);
+        const Codes expected{endedFirst ? MCI_NOTIFY_SUCCESSFUL : MCI_NOTIFY_ABORTED};
+        EXPECT_EQ(window.codes, expected) << "stopped after " << stopAfterMs << " ms";
+        (endedFirst ? successes : aborts) += 1;
+    }
+    std::cout << "ended before the stop: " << successes << ", stopped first: " << aborts << "\n";
+    // The sweep must have crossed the end, or it proved nothing about it.
+    EXPECT_GT(successes, 0);
+    EXPECT_GT(aborts, 0);
+}
+
+TEST_F(MediaTest, EndThatTheWindowHasNotSeenBeforeTheStopIsAnAbort) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 0.3), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    // The track ends while the GUI thread is busy: its end is queued, unseen.
+    QThread::msleep(700);
+    ASSERT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+    PumpFor(300);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_ABORTED});
+    ASSERT_EQ(mci->SendString("close themidi", nullptr), 0u);
+}
+
+TEST_F(MediaTest, CloseWithoutStopAborts) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 0.5), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    PumpFor(100);
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    PumpFor(800);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_ABORTED});
+}
+
+TEST_F(MediaTest, PlayingAgainAbortsThePreviousNotify) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder first;
+    NotifyRecorder second;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Mp3, 0.5), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", first.Hwnd()), 0u);
+    PumpFor(200);
+    ASSERT_EQ(mci->SendString("play themidi notify", second.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !second.codes.empty(); }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(first.codes, Codes{MCI_NOTIFY_ABORTED});
+    EXPECT_EQ(second.codes, Codes{MCI_NOTIFY_SUCCESSFUL});
+}
+
+TEST_F(MediaTest, PlayAfterTheEndPlaysTheTrackAgain) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    PlayToEnd(*mci, MakeTune(Format::Midi, 0.4), window);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return window.codes.size() == 2; }, 5000));
+    EXPECT_GT(clock.elapsed(), 300);
+    PumpFor(200);
+    EXPECT_EQ(window.codes, (Codes{MCI_NOTIFY_SUCCESSFUL, MCI_NOTIFY_SUCCESSFUL}));
+}
+
+TEST_F(MediaTest, PlayWithoutNotifyEndsSilentlyAndAbortsAnEarlierNotify) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Midi, 0.5), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_EQ(mci->SendString("play themidi", window.Hwnd()), 0u);
+    PumpFor(1000);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_ABORTED});
+}
+
+TEST_F(MediaTest, DestroyedWindowReceivesNothing) {
+    const std::string path = MakeTune(Format::Wav, 0.3);
+    auto mci = Layer(kRealTimeSink);
+    NotifyCounter delivered;
+
+    // Gone before its track ends.
+    auto window = std::make_unique<NotifyRecorder>();
+    ASSERT_EQ(mci->OpenElement(path, "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window->Hwnd()), 0u);
+    window.reset();
+    PumpFor(700);
+
+    // Gone while its ABORTED is still on the way.
+    window = std::make_unique<NotifyRecorder>();
+    ASSERT_EQ(mci->SendString("play themidi notify", window->Hwnd()), 0u);
+    ASSERT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+    window.reset();
+    PumpFor(300);
+
+    EXPECT_EQ(delivered.count, 0);
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+}
+
+TEST_F(MediaTest, LayerDestroyedFirstAbortsOnceAndStaysQuiet) {
+    NotifyRecorder window;
+    auto mci = Layer(kRealTimeSink);
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Mp3, 0.4), "themidi"), 0u);
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Midi, 0.4), "other"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    PumpFor(100);
+    mci.reset();
+    PumpFor(800);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_ABORTED});
+}
+
+TEST_F(MediaTest, StreamErrorGivesOneFailureAndSoDoesTheNextPlay) {
+    // The output fails on its first write, after the track opened fine.
+    auto mci = Layer("wavenc ! filesink location=/dev/full buffer-mode=unbuffered");
+    NotifyRecorder window;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 1.0), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
+
+    window.codes.clear();
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    PumpFor(300);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+}
+
+}  // namespace
+}  // namespace media_test

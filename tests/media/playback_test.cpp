@@ -1,0 +1,183 @@
+// Real playback: what comes out of the sink, and how long it lasts.
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iostream>
+
+#include "media_fixture.h"
+
+namespace media_test {
+namespace {
+
+using platform::MCI_NOTIFY_SUCCESSFUL;
+
+constexpr double kTuneSeconds = 1.5;
+// Quieter than this is no melody: the tunes peak at 0.6 of full scale.
+constexpr double kAudibleRms = 0.03;
+
+// Resident memory of this process in kB, from /proc.
+long ResidentKb() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+tunegen::Pcm ReadCapture(const std::string& path) {
+    tunegen::Pcm pcm;
+    std::string error;
+    EXPECT_TRUE(tunegen::ReadWav(path, &pcm, &error)) << error;
+    return pcm;
+}
+
+class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<Format> {};
+
+TEST_P(RenderedPlayback, PlaysTheWholeTrackAloudAndSucceedsOnce) {
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(CaptureSink(capture));
+    NotifyRecorder window;
+    PlayToEnd(*mci, MakeTune(GetParam(), kTuneSeconds), window);
+    PumpFor(200);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+
+    const tunegen::Pcm pcm = ReadCapture(capture);
+    EXPECT_NEAR(pcm.Seconds(), kTuneSeconds, 0.1);
+    EXPECT_GT(pcm.Rms(), kAudibleRms);
+}
+
+std::string FormatName(const ::testing::TestParamInfo<Format>& format) {
+    switch (format.param) {
+        case Format::Wav:
+            return "Wav";
+        case Format::Mp3:
+            return "Mp3";
+        case Format::Midi:
+            return "Midi";
+    }
+    return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RenderedPlayback,
+                         ::testing::Values(Format::Wav, Format::Mp3, Format::Midi), FormatName);
+
+TEST_F(MediaTest, MidiIsAboutAsLoudAsTheSameTuneAsWav) {
+    double rms[2] = {};
+    const Format formats[2] = {Format::Wav, Format::Midi};
+    for (int i = 0; i < 2; ++i) {
+        const std::string capture = Path("loud" + std::to_string(i) + ".wav");
+        auto mci = Layer(CaptureSink(capture));
+        NotifyRecorder window;
+        PlayToEnd(*mci, MakeTune(formats[i], 3.0), window);
+        mci.reset();
+        rms[i] = ReadCapture(capture).Rms();
+    }
+    std::cout << "RMS of the test tune: WAV " << rms[0] << ", MIDI " << rms[1] << "\n";
+    // Within 6 dB either way.
+    EXPECT_GT(rms[1], rms[0] / 2);
+    EXPECT_LT(rms[1], rms[0] * 2);
+}
+
+TEST_F(MediaTest, PathThatIsNotUtf8OpensAndPlays) {
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(CaptureSink(capture));
+    NotifyRecorder window;
+    PlayToEnd(*mci, MakeTune(Format::Wav, 0.5, "tune-\xff\xfe.wav"), window);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    mci.reset();
+    EXPECT_GT(ReadCapture(capture).Rms(), kAudibleRms);
+}
+
+TEST_F(MediaTest, SameAliasOpensAgainAfterStopAndClose) {
+    auto mci = Layer(kFastSink);
+    const std::string wav = MakeTune(Format::Wav, 0.5);
+    const std::string midi = MakeTune(Format::Midi, 0.5);
+    for (const std::string& path : {wav, midi, wav}) {
+        NotifyRecorder window;
+        PlayToEnd(*mci, path, window);
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL}) << path;
+        EXPECT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+        EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    }
+}
+
+TEST_F(MediaTest, PlayAfterStopStartsFromTheBeginning) {
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 1.0), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi", nullptr), 0u);
+    PumpFor(600);
+    ASSERT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+    PumpFor(300);
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    // Resuming would end after the remaining 0.4 s.
+    EXPECT_GT(clock.elapsed(), 850);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+}
+
+TEST_F(MediaTest, StopSilencesTheTrack) {
+    // The file sink takes the clock's pace, so its file grows only while sound plays.
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(CaptureSink(capture) + " sync=true");
+    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 3.0), "themidi"), 0u);
+    ASSERT_EQ(mci->SendString("play themidi", nullptr), 0u);
+    PumpFor(500);
+    ASSERT_EQ(mci->SendString("stop themidi", nullptr), 0u);
+    PumpFor(1000);
+    ASSERT_EQ(mci->SendString("close themidi", nullptr), 0u);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(capture.c_str(), &info), 0);
+    const double bytesPerSecond = tunegen::kSampleRate * tunegen::kChannels * 2;
+    EXPECT_GT(info.st_size, 0.3 * bytesPerSecond);
+    EXPECT_LT(info.st_size, 1.0 * bytesPerSecond);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryIsHeldBack = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kFreedMemoryIsHeldBack = true;
+#else
+constexpr bool kFreedMemoryIsHeldBack = false;
+#endif
+#else
+constexpr bool kFreedMemoryIsHeldBack = false;
+#endif
+
+TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
+    if (kFreedMemoryIsHeldBack) {
+        GTEST_SKIP() << "the address sanitizer quarantines freed memory";
+    }
+    // Each MIDI track holds its own copy of the soundfont, megabytes large,
+    // so a pipeline that outlived its close would show at once.
+    auto mci = Layer(kFastSink);
+    const std::string path = MakeTune(Format::Midi, 0.3);
+    auto cycle = [&] {
+        ASSERT_EQ(mci->OpenElement(path, "themidi"), 0u);
+        ASSERT_EQ(mci->SendString("play themidi", nullptr), 0u);
+        PumpFor(20);
+        ASSERT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    };
+    for (int i = 0; i < 3; ++i) {
+        cycle();
+    }
+    const long before = ResidentKb();
+    for (int i = 0; i < 10; ++i) {
+        cycle();
+    }
+    ASSERT_GT(before, 0);
+    EXPECT_LT(ResidentKb() - before, 20 * 1024);
+}
+
+}  // namespace
+}  // namespace media_test
