@@ -18,7 +18,7 @@ namespace {
 constexpr char kTool[] = "melvane-makeskin: ";
 
 struct Encoded {
-    const PictureSpec* spec;
+    const PictureEntry* entry;
     QByteArray png;
 };
 
@@ -64,23 +64,23 @@ int Generate(const Options& options, QTextStream& out, QTextStream& err) {
     }
 
     std::vector<Encoded> encoded;
-    for (const PictureSpec& spec : Pictures()) {
-        const QImage image = Render(spec);
-        if (image.size() != spec.size || image.hasAlphaChannel() != spec.alpha) {
-            err << kTool << "picture " << spec.id << " came out " << SizeText(image.size())
+    for (const PictureEntry& entry : Pictures()) {
+        const QImage image = Render(entry);
+        if (image.size() != entry.size || image.hasAlphaChannel() != entry.alpha) {
+            err << kTool << "picture " << entry.id << " came out " << SizeText(image.size())
                 << (image.hasAlphaChannel() ? " with" : " without") << " alpha, expected "
-                << SizeText(spec.size) << (spec.alpha ? " with" : " without")
+                << SizeText(entry.size) << (entry.alpha ? " with" : " without")
                 << " alpha; nothing written\n";
             return 1;
         }
         QString error;
         QByteArray png = EncodePng(image, &error);
         if (png.isEmpty()) {
-            err << kTool << "cannot encode picture " << spec.id << ": " << error
+            err << kTool << "cannot encode picture " << entry.id << ": " << error
                 << "; nothing written\n";
             return 1;
         }
-        encoded.push_back({&spec, std::move(png)});
+        encoded.push_back({&entry, std::move(png)});
     }
 
     const QFileInfo folder(options.outDir);
@@ -94,14 +94,14 @@ int Generate(const Options& options, QTextStream& out, QTextStream& err) {
     }
     const QDir dir(options.outDir);
     for (const Encoded& picture : encoded) {
-        const QString path = dir.filePath(QStringLiteral("%1.png").arg(picture.spec->id));
+        const QString path = dir.filePath(QStringLiteral("%1.png").arg(picture.entry->id));
         QString error;
         if (!WriteFileAtomically(path, picture.png, &error)) {
             err << kTool << "cannot write " << path << ": " << error << "\n";
             return 1;
         }
-        out << picture.spec->id << ".png  " << SizeText(picture.spec->size) << "  "
-            << (picture.spec->alpha ? "alpha" : "opaque RGB") << "\n";
+        out << picture.entry->id << ".png  " << SizeText(picture.entry->size) << "  "
+            << (picture.entry->alpha ? "alpha" : "opaque RGB") << "\n";
     }
 
     if (!options.previewPath.isEmpty()) {

@@ -504,8 +504,8 @@ QImage DrawBand() {
 
 }  // namespace
 
-const std::vector<PictureSpec>& Pictures() {
-    static const std::vector<PictureSpec> kPictures = {
+const std::vector<PictureEntry>& Pictures() {
+    static const std::vector<PictureEntry> kPictures = {
         {IDR_MAINFRAME, QSize(48, 48), true, DrawAppIcon},
         {IDI_MENU_FIRST, kIconSize, true, DrawMenuFirst},
         {IDI_MENU_LAST, kIconSize, true, DrawMenuLast},
@@ -548,16 +548,16 @@ const std::vector<PictureSpec>& Pictures() {
     return kPictures;
 }
 
-const PictureSpec* FindPicture(int id) {
+const PictureEntry* FindPicture(int id) {
     const auto& pictures = Pictures();
     const auto found = std::find_if(pictures.begin(), pictures.end(),
-                                    [id](const PictureSpec& spec) { return spec.id == id; });
+                                    [id](const PictureEntry& entry) { return entry.id == id; });
     return found == pictures.end() ? nullptr : &*found;
 }
 
-QImage Render(const PictureSpec& spec) {
-    const QImage drawn = spec.draw();
-    return drawn.convertToFormat(spec.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
+QImage Render(const PictureEntry& entry) {
+    const QImage drawn = entry.draw();
+    return drawn.convertToFormat(entry.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB888);
 }
 
 const std::vector<ButtonPlacement>& Buttons() {

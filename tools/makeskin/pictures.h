@@ -10,7 +10,7 @@
 
 namespace makeskin {
 
-struct PictureSpec {
+struct PictureEntry {
     int id;
     QSize size;
     bool alpha;  // icons and the cursor; bitmaps are opaque RGB
@@ -18,14 +18,14 @@ struct PictureSpec {
 };
 
 // All pictures, in resource-number order.
-const std::vector<PictureSpec>& Pictures();
+const std::vector<PictureEntry>& Pictures();
 
-// The spec for `id`; nullptr when the skin has no such picture.
-const PictureSpec* FindPicture(int id);
+// The entry for `id`; nullptr when the skin has no such picture.
+const PictureEntry* FindPicture(int id);
 
 // Draws the picture in its stored form: 24-bit RGB for bitmaps, 32-bit ARGB
 // (not premultiplied) for pictures with alpha.
-QImage Render(const PictureSpec& spec);
+QImage Render(const PictureEntry& entry);
 
 // A picture button on the background: its plain picture, its lit one (hover
 // or selected mode) and its top-left corner.

@@ -21,8 +21,8 @@ constexpr QRgb kSheet = qRgb(233, 236, 239);
 constexpr QRgb kLabelInk = qRgb(40, 40, 40);
 
 QImage Picture(int id) {
-    const PictureSpec* spec = FindPicture(id);
-    return spec ? Render(*spec) : QImage();
+    const PictureEntry* entry = FindPicture(id);
+    return entry ? Render(*entry) : QImage();
 }
 
 QImage Enlarged(const QImage& image, int factor) {

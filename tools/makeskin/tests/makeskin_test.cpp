@@ -26,8 +26,8 @@ namespace makeskin {
 namespace {
 
 QImage Pic(int id) {
-    const PictureSpec* spec = FindPicture(id);
-    return spec ? Render(*spec) : QImage();
+    const PictureEntry* entry = FindPicture(id);
+    return entry ? Render(*entry) : QImage();
 }
 
 bool Opaque(QRgb pixel) {
@@ -113,28 +113,28 @@ std::vector<std::string> ChunkTypes(const QByteArray& png) {
 }
 
 TEST(PngOutput, DrawingTwiceGivesTheSameBytes) {
-    for (const PictureSpec& spec : Pictures()) {
-        SCOPED_TRACE(spec.id);
+    for (const PictureEntry& entry : Pictures()) {
+        SCOPED_TRACE(entry.id);
         QString error;
-        const QByteArray first = EncodePng(Render(spec), &error);
+        const QByteArray first = EncodePng(Render(entry), &error);
         ASSERT_FALSE(first.isEmpty()) << error.toStdString();
-        EXPECT_EQ(first, EncodePng(Render(spec), &error));
+        EXPECT_EQ(first, EncodePng(Render(entry), &error));
     }
 }
 
 TEST(PngOutput, FilesHoldOnlyPixelsAndTheRightColourType) {
     const std::set<std::string> allowed = {"IHDR", "pHYs", "IDAT", "IEND"};
-    for (const PictureSpec& spec : Pictures()) {
-        SCOPED_TRACE(spec.id);
+    for (const PictureEntry& entry : Pictures()) {
+        SCOPED_TRACE(entry.id);
         QString error;
-        const QByteArray png = EncodePng(Render(spec), &error);
+        const QByteArray png = EncodePng(Render(entry), &error);
         for (const std::string& type : ChunkTypes(png)) {
             EXPECT_TRUE(allowed.count(type)) << "chunk " << type;
         }
         // IHDR: bit depth at byte 24, colour type at 25 (2 = RGB, 6 = RGBA).
         ASSERT_GT(png.size(), 26);
         EXPECT_EQ(png.at(24), 8);
-        EXPECT_EQ(png.at(25), spec.alpha ? 6 : 2);
+        EXPECT_EQ(png.at(25), entry.alpha ? 6 : 2);
     }
 }
 
@@ -380,12 +380,12 @@ TEST(Tool, WritesEveryPictureIntoANewFolder) {
     const ToolRun run = RunTool({folder, temp.filePath(QStringLiteral("sheet.png"))});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files).size(), static_cast<int>(Pictures().size()));
-    for (const PictureSpec& spec : Pictures()) {
-        SCOPED_TRACE(spec.id);
-        const QImage read(QDir(folder).filePath(QStringLiteral("%1.png").arg(spec.id)));
+    for (const PictureEntry& entry : Pictures()) {
+        SCOPED_TRACE(entry.id);
+        const QImage read(QDir(folder).filePath(QStringLiteral("%1.png").arg(entry.id)));
         ASSERT_FALSE(read.isNull());
         EXPECT_EQ(read.convertToFormat(QImage::Format_ARGB32),
-                  Render(spec).convertToFormat(QImage::Format_ARGB32));
+                  Render(entry).convertToFormat(QImage::Format_ARGB32));
     }
     EXPECT_FALSE(QImage(temp.filePath(QStringLiteral("sheet.png"))).isNull());
 }
@@ -420,13 +420,13 @@ TEST(CommittedSkin, MatchesWhatTheGeneratorDraws) {
         GTEST_SKIP() << "DejaVu Sans is not installed; the words cannot match";
     }
     const QDir res(SourcePath("src/res"));
-    for (const PictureSpec& spec : Pictures()) {
-        SCOPED_TRACE(spec.id);
-        const QImage committed(res.filePath(QStringLiteral("%1.png").arg(spec.id)));
+    for (const PictureEntry& entry : Pictures()) {
+        SCOPED_TRACE(entry.id);
+        const QImage committed(res.filePath(QStringLiteral("%1.png").arg(entry.id)));
         ASSERT_FALSE(committed.isNull()) << "missing; run melvane-makeskin src/res";
-        EXPECT_EQ(committed.hasAlphaChannel(), spec.alpha);
+        EXPECT_EQ(committed.hasAlphaChannel(), entry.alpha);
         EXPECT_EQ(committed.convertToFormat(QImage::Format_ARGB32),
-                  Render(spec).convertToFormat(QImage::Format_ARGB32))
+                  Render(entry).convertToFormat(QImage::Format_ARGB32))
             << "out of date; run melvane-makeskin src/res";
     }
     for (const QString& name : res.entryList({QStringLiteral("*.png")}, QDir::Files)) {
