@@ -94,6 +94,50 @@ std::string DesktopExecValue(const std::string& path) {
     return value;
 }
 
+bool IsDesktopExecPath(const std::string& path) {
+    std::size_t i = 0;
+    while (i < path.size()) {
+        const auto lead = static_cast<unsigned char>(path[i]);
+        if (lead < 0x80) {
+            if ((lead < 0x20 && lead != '\t' && lead != '\n' && lead != '\r') || lead == 0x7f) {
+                return false;
+            }
+            ++i;
+            continue;
+        }
+        // The sequence's length and the range its second byte must lie in,
+        // which rules out overlong forms, surrogates and code points past
+        // U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xbf;
+        if (lead >= 0xc2 && lead <= 0xdf) {
+            length = 2;
+        } else if (lead >= 0xe0 && lead <= 0xef) {
+            length = 3;
+            low = lead == 0xe0 ? 0xa0 : 0x80;
+            high = lead == 0xed ? 0x9f : 0xbf;
+        } else if (lead >= 0xf0 && lead <= 0xf4) {
+            length = 4;
+            low = lead == 0xf0 ? 0x90 : 0x80;
+            high = lead == 0xf4 ? 0x8f : 0xbf;
+        } else {
+            return false;
+        }
+        if (path.size() - i < length) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(path[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xbf)) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 XdgAutoStart::XdgAutoStart() : m_directory(AutoStartDirectory()) {
 }
 
@@ -110,7 +154,9 @@ std::string XdgAutoStart::EntryPath(const std::string& name) const {
 }
 
 bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
-    if (!m_bOpen) {
+    // An entry the session cannot read would start nothing at login while
+    // the program believed it was registered: such a path is a failure here.
+    if (!m_bOpen || !IsDesktopExecPath(path)) {
         return false;
     }
     const std::string entry =

@@ -37,4 +37,10 @@ std::string AutoStartDirectory();
 // string value.
 std::string DesktopExecValue(const std::string& path);
 
+// Whether `path` can stand in an entry at all: valid UTF-8 without control
+// characters other than tab, line feed and carriage return, which have
+// escapes. Desktop sessions refuse an Exec value that is not UTF-8, and the
+// format has no escape for the other control characters.
+bool IsDesktopExecPath(const std::string& path);
+
 }  // namespace platform

@@ -65,6 +65,28 @@ TEST_F(XdgAutoStartTest, EntryPassesTheDesktopFileValidator) {
     EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
 }
 
+TEST_F(XdgAutoStartTest, PathsAnEntryCannotCarryFailToSetAndWriteNothing) {
+    const std::string paths[] = {
+        std::string("/tmp/bad\xff\xfe/melvane"),   // not UTF-8
+        std::string("/tmp/\xc0\xaf/melvane"),      // an overlong slash
+        std::string("/tmp/\xed\xa0\x80/melvane"),  // a surrogate
+        std::string("/tmp/bell\x07/melvane"),      // a control character
+        std::string("/tmp/del\x7f/melvane"),       // DEL
+        std::string("/tmp/cut\xe7\x94/melvane"),   // a character cut short
+    };
+    platform::XdgAutoStart autoStart(Dir());
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(testing::PrintToString(path));
+        EXPECT_FALSE(platform::IsDesktopExecPath(path));
+        ASSERT_TRUE(autoStart.OpenKey());
+        EXPECT_FALSE(autoStart.SetValue("DefName", path));
+        autoStart.CloseKey();
+        EXPECT_NE(::access(Entry().c_str(), F_OK), 0);
+    }
+    // Every other character of any length is fine.
+    EXPECT_TRUE(platform::IsDesktopExecPath("/t\t\n\r/\xc2\xa0\xe7\x94\xa8\xf0\x9f\x8e\xb5/m"));
+}
+
 TEST_F(XdgAutoStartTest, DeleteRemovesTheEntryAndFailsWhenItIsGone) {
     platform::XdgAutoStart autoStart(Dir());
     ASSERT_TRUE(autoStart.OpenKey());
