@@ -76,15 +76,8 @@ inline void PumpFor(int ms) {
 enum class Format { Wav, Mp3, Midi };
 
 inline const char* Extension(Format format) {
-    switch (format) {
-        case Format::Wav:
-            return ".wav";
-        case Format::Mp3:
-            return ".mp3";
-        case Format::Midi:
-            return ".mid";
-    }
-    return "";
+    const char* const extensions[] = {".wav", ".mp3", ".mid"};
+    return extensions[static_cast<int>(format)];
 }
 
 class MediaTest : public ::testing::Test {
@@ -95,24 +88,16 @@ protected:
         return m_dir.path().toStdString() + "/" + name;
     }
 
-    // A tune of `seconds` in `format`, named `stem` plus the format's extension
-    // unless `name` gives the whole file name.
+    // A tune of `seconds` in `format`, called "tune" with the format's
+    // extension unless `name` gives the file name.
     std::string MakeTune(Format format, double seconds, const std::string& name = std::string()) {
         const std::string path =
             Path(name.empty() ? std::string("tune") + Extension(format) : name);
+        const decltype(&tunegen::WriteWav) writers[] = {tunegen::WriteWav, tunegen::WriteMp3,
+                                                        tunegen::WriteMidi};
         std::string error;
-        bool written = false;
-        switch (format) {
-            case Format::Wav:
-                written = tunegen::WriteWav(path, tunegen::TestTune(), seconds, &error);
-                break;
-            case Format::Mp3:
-                written = tunegen::WriteMp3(path, tunegen::TestTune(), seconds, &error);
-                break;
-            case Format::Midi:
-                written = tunegen::WriteMidi(path, tunegen::TestTune(), seconds, &error);
-                break;
-        }
+        const bool written =
+            writers[static_cast<int>(format)](path, tunegen::TestTune(), seconds, &error);
         EXPECT_TRUE(written) << error;
         return path;
     }

@@ -21,25 +21,13 @@ using platform::MCIERR_UNRECOGNIZED_COMMAND;
 
 constexpr qint64 kOpenBoundMs = 6000;
 
-enum class Bad {
-    Missing,
-    Unreadable,
-    Empty,
-    Garbage,
-    TruncatedWav,
-    TruncatedMp3,
-    TruncatedMidi,
-    TextAsMp3,
-    WavWithoutAudio,
-    Directory,
-    Fifo,
-    NulInPath,
-    VideoWithoutSound,
-};
+// What is wrong with the file; the Broken ones are written by tunegen.
+enum class Bad { Missing, Unreadable, Broken, Directory, Fifo, NulInPath, VideoWithoutSound };
 
 struct BadCase {
-    Bad kind;
     const char* name;
+    Bad kind;
+    tunegen::Broken broken = tunegen::Broken::Empty;
 };
 
 void PrintTo(const BadCase& bad, std::ostream* out) {
@@ -48,53 +36,32 @@ void PrintTo(const BadCase& bad, std::ostream* out) {
 
 class BadInput : public MediaTest, public ::testing::WithParamInterface<BadCase> {
 protected:
-    std::string MakeBad(Bad kind) {
+    std::string MakeBad(const BadCase& bad) {
         const std::string path = Path("bad.mp3");
         std::string error;
-        switch (kind) {
+        switch (bad.kind) {
             case Bad::Missing:
                 return Path("nothing-here.mp3");
             case Bad::Unreadable:
                 MakeTune(Format::Mp3, 0.5, "bad.mp3");
                 EXPECT_EQ(::chmod(path.c_str(), 0), 0);
-                return path;
-            case Bad::Empty:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::Empty, &error));
-                return path;
-            case Bad::Garbage:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::Garbage, &error));
-                return path;
-            case Bad::TruncatedWav:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::TruncatedWav, &error));
-                return path;
-            case Bad::TruncatedMp3:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::TruncatedMp3, &error));
-                return path;
-            case Bad::TruncatedMidi:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::TruncatedMidi, &error));
-                return path;
-            case Bad::TextAsMp3:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::TextAsMp3, &error));
-                return path;
-            case Bad::WavWithoutAudio:
-                EXPECT_TRUE(tunegen::WriteBroken(path, tunegen::Broken::WavWithoutAudio, &error));
-                return path;
+                break;
+            case Bad::Broken:
+                EXPECT_TRUE(tunegen::WriteBroken(path, bad.broken, &error)) << error;
+                break;
             case Bad::Directory:
                 EXPECT_EQ(::mkdir(path.c_str(), 0755), 0);
-                return path;
+                break;
             case Bad::Fifo:
-                // Nobody ever writes to it.
-                EXPECT_EQ(::mkfifo(path.c_str(), 0644), 0);
-                return path;
-            case Bad::NulInPath: {
+                EXPECT_EQ(::mkfifo(path.c_str(), 0644), 0);  // nobody ever writes to it
+                break;
+            case Bad::NulInPath:
                 // The bytes after the NUL would otherwise be cut off, and the
                 // good file before it opened instead.
-                const std::string good = MakeTune(Format::Wav, 0.5, "good.wav");
-                return good + std::string(1, '\0') + "/bad";
-            }
+                return MakeTune(Format::Wav, 0.5, "good.wav") + std::string(1, '\0') + "/bad";
             case Bad::VideoWithoutSound:
                 EXPECT_TRUE(tunegen::WriteVideoWithoutSound(path, &error)) << error;
-                return path;
+                break;
         }
         return path;
     }
@@ -104,7 +71,7 @@ TEST_P(BadInput, FailsAtOpenInBoundedTimeAndLeavesTheAliasFree) {
     if (GetParam().kind == Bad::Unreadable && ::geteuid() == 0) {
         GTEST_SKIP() << "root reads a file whatever its mode";
     }
-    const std::string path = MakeBad(GetParam().kind);
+    const std::string path = MakeBad(GetParam());
     auto mci = Layer(kFastSink);
     QElapsedTimer clock;
     clock.start();
@@ -118,16 +85,20 @@ TEST_P(BadInput, FailsAtOpenInBoundedTimeAndLeavesTheAliasFree) {
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
 }
 
+using tunegen::Broken;
 INSTANTIATE_TEST_SUITE_P(
     Kinds, BadInput,
-    ::testing::Values(
-        BadCase{Bad::Missing, "Missing"}, BadCase{Bad::Unreadable, "Unreadable"},
-        BadCase{Bad::Empty, "Empty"}, BadCase{Bad::Garbage, "Garbage"},
-        BadCase{Bad::TruncatedWav, "TruncatedWav"}, BadCase{Bad::TruncatedMp3, "TruncatedMp3"},
-        BadCase{Bad::TruncatedMidi, "TruncatedMidi"}, BadCase{Bad::TextAsMp3, "TextAsMp3"},
-        BadCase{Bad::WavWithoutAudio, "WavWithoutAudio"}, BadCase{Bad::Directory, "Directory"},
-        BadCase{Bad::Fifo, "Fifo"}, BadCase{Bad::NulInPath, "NulInPath"},
-        BadCase{Bad::VideoWithoutSound, "VideoWithoutSound"}),
+    ::testing::Values(BadCase{"Missing", Bad::Missing}, BadCase{"Unreadable", Bad::Unreadable},
+                      BadCase{"Empty", Bad::Broken, Broken::Empty},
+                      BadCase{"Garbage", Bad::Broken, Broken::Garbage},
+                      BadCase{"TruncatedWav", Bad::Broken, Broken::TruncatedWav},
+                      BadCase{"TruncatedMp3", Bad::Broken, Broken::TruncatedMp3},
+                      BadCase{"TruncatedMidi", Bad::Broken, Broken::TruncatedMidi},
+                      BadCase{"TextAsMp3", Bad::Broken, Broken::TextAsMp3},
+                      BadCase{"WavWithoutAudio", Bad::Broken, Broken::WavWithoutAudio},
+                      BadCase{"Directory", Bad::Directory}, BadCase{"Fifo", Bad::Fifo},
+                      BadCase{"NulInPath", Bad::NulInPath},
+                      BadCase{"VideoWithoutSound", Bad::VideoWithoutSound}),
     [](const ::testing::TestParamInfo<BadCase>& bad) { return std::string(bad.param.name); });
 
 TEST_F(MediaTest, OpenAliasIsRefusedAndTheOpenTrackPlaysOn) {

@@ -1,5 +1,6 @@
 // Helpers for the menu tests: a palette with distinct colours, pictures made
-// here, a surface to paint on, and a way to act on the popup while it tracks.
+// here, a surface to paint on, the tray menu as the tray builds it, and a way
+// to act on the popup while it tracks.
 #pragma once
 
 #include <QApplication>
@@ -26,46 +27,37 @@ namespace menutest {
 using namespace platform;
 
 inline const QColor kFace(200, 200, 190);
-inline const QColor kButtonText(10, 10, 60);
 inline const QColor kShadow(120, 120, 120);   // COLOR_3DSHADOW
 inline const QColor kDarkShadow(30, 0, 0);    // COLOR_3DDKSHADOW
 inline const QColor kHilight(255, 250, 240);  // COLOR_3DHILIGHT
 inline const QColor kUntouched(255, 0, 255);  // what the tests paint before the menu
 
-// Puts a palette with known colours and a small fixed font in place for one
-// test, and the previous ones back afterwards.
+// Known colours and a small fixed font for one test; the old ones afterwards.
 class MenuTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_oldPalette = QApplication::palette();
-        m_oldFont = QApplication::font();
         QPalette palette = m_oldPalette;
         palette.setColor(QPalette::Button, kFace);
-        palette.setColor(QPalette::ButtonText, kButtonText);
+        palette.setColor(QPalette::ButtonText, QColor(10, 10, 60));
         palette.setColor(QPalette::Dark, kShadow);
         palette.setColor(QPalette::Shadow, kDarkShadow);
         palette.setColor(QPalette::Light, kHilight);
         QApplication::setPalette(palette);
-        QApplication::setFont(SmallFont());
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(12);
+        QApplication::setFont(font);
     }
     void TearDown() override {
         QApplication::setPalette(m_oldPalette);
         QApplication::setFont(m_oldFont);
     }
 
-    static QFont SmallFont() {
-        QFont font(QStringLiteral("DejaVu Sans"));
-        font.setPixelSize(12);
-        return font;
-    }
-
 private:
-    QPalette m_oldPalette;
-    QFont m_oldFont;
+    QPalette m_oldPalette = QApplication::palette();
+    QFont m_oldFont = QApplication::font();
 };
 
-// A 16 x 16 icon: an opaque 10 x 10 square of `colour` at (3, 3), transparent
-// around it.
+// A 16 x 16 icon: an opaque 10 x 10 square of `colour` at (3, 3).
 inline std::unique_ptr<IconImage> MakeIcon(const QColor& colour) {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
@@ -73,33 +65,29 @@ inline std::unique_ptr<IconImage> MakeIcon(const QColor& colour) {
     return std::make_unique<IconImage>(QPixmap::fromImage(image));
 }
 
-// A band picture in which row y of the left 16 columns has a colour of its own
-// and everything right of them is plain grey.
+// A band picture whose rows have colours of their own in the left 16 columns;
+// grey right of them.
 inline QColor BandRowColour(int y) {
     return QColor(y % 256, 255 - y % 256, 40 + y / 256 * 100);
 }
-inline QPixmap MakeBandPicture(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
+inline HBITMAP MakeBandBitmap() {
+    QImage image(38, 219, QImage::Format_RGB32);
     image.fill(QColor(192, 192, 192));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < 16 && x < width; ++x) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < 16; ++x) {
             image.setPixelColor(x, y, BandRowColour(y));
         }
     }
-    return QPixmap::fromImage(image);
-}
-inline HBITMAP MakeBandBitmap(int width = 38, int height = 219) {
-    return new BitmapImage(MakeBandPicture(width, height));
+    return new BitmapImage(QPixmap::fromImage(image));
 }
 
 inline QColor Pixel(const QImage& image, int x, int y) {
     return image.pixelColor(x, y);
 }
 
-// An image to paint on, filled with kUntouched, and a context over it.
+// An image filled with kUntouched, and a context over it.
 struct Surface {
-    explicit Surface(int width = 260, int height = 420)
-        : image(width, height, QImage::Format_RGB32) {
+    Surface() : image(260, 420, QImage::Format_RGB32) {
         image.fill(kUntouched);
         painter = std::make_unique<QPainter>(&image);
         dc = std::make_unique<CDC>(painter.get(), QApplication::font());
@@ -116,46 +104,42 @@ struct Surface {
     std::unique_ptr<CDC> dc;
 };
 
-inline DRAWITEMSTRUCT DrawRequest(CDC* pDC, const CRect& rc, const CQMenuItem* pItem, UINT action,
-                                  UINT state = 0) {
-    return DRAWITEMSTRUCT{
-        ODT_MENU, 0, 0, action, state, nullptr, pDC, rc, reinterpret_cast<ULONG_PTR>(pItem)};
+inline void DrawOn(CQMenu& menu, CDC* pDC, const CRect& rc, const CQMenuItem& item, UINT action,
+                   UINT state = 0) {
+    DRAWITEMSTRUCT d{
+        ODT_MENU, 0, 0, action, state, nullptr, pDC, rc, reinterpret_cast<ULONG_PTR>(&item)};
+    menu.DrawItem(&d);
 }
 
 // CQMenu with its counters readable.
 class TestMenu : public CQMenu {
 public:
     using CQMenu::m_bmpBand;
-    using CQMenu::m_crBand;
     using CQMenu::m_nDrawCount;
     using CQMenu::m_nItemCount;
-    using CQMenu::m_nItemHeight;
-    using CQMenu::m_nMaxRight;
     using CQMenu::m_nMenuHeight;
     using CQMenu::m_nSepCount;
-    using CQMenu::m_sizeBand;
 };
 
-// The tray menu, built as the tray builds it: the popup of menu resource 150,
-// the band, ten records inserted from the bottom up, separators at 1 and 8,
-// the placeholder removed. Picture resources are used when they exist.
+// The tray menu as the tray builds it: the popup of menu resource 150, band
+// 16 x 218 in grey 100, ten records inserted from the bottom up, separators at
+// 1 and 8, the placeholder removed.
 template <class Menu>
 struct BasicTrayMenu {
-    explicit BasicTrayMenu(HBITMAP hBand = MakeBandBitmap(), CSize band = CSize(16, 218)) {
+    explicit BasicTrayMenu(HBITMAP hBand = MakeBandBitmap()) {
         bar.LoadMenu(IDR_TRAYMENU);
         menu.Attach(bar.GetSubMenu(0));
         menu.SetBandBitmap(hBand);
         menu.SetItemCount(10);
-        menu.SetBandSize(band);
+        menu.SetBandSize(CSize(16, 218));
         menu.SetBandColor(RGB(100, 100, 100));
-        const std::pair<UINT, const char*> commands[] = {
-            {1034, " Exit"}, {1035, " Final"}, {1036, " Next"},  {1037, " Stop"},
-            {1038, " Play"}, {1039, " Last"},  {1040, " First"}, {1041, "Option"}};
+        const char* texts[] = {" Exit", " Final", " Next",  " Stop",
+                               " Play", " Last",  " First", "Option"};
         const UINT icons[] = {194, 137, 138, 134, 135, 133, 131, 192};
-        for (int i = 0; i < 8; ++i) {
+        for (UINT i = 0; i < 8; ++i) {
             items[i].LoadIcon(icons[i]);
-            items[i].SetText(commands[i].second);
-            menu.InsertItem(commands[i].first, &items[i], 0);
+            items[i].SetText(texts[i]);
+            menu.InsertItem(1034 + i, &items[i], 0);
         }
         items[8].SetSeparator(true);
         menu.InsertItem(1045, &items[8], 1);
@@ -170,10 +154,12 @@ struct BasicTrayMenu {
     }
 
     CMenu bar;
-    CQMenuItem items[12];
+    CQMenuItem items[10];
     Menu menu;
 };
 using TrayMenu = BasicTrayMenu<TestMenu>;
+// The records of the tray menu's items, top to bottom.
+inline constexpr int kTrayRecords[] = {7, 8, 6, 5, 4, 3, 2, 1, 9, 0};
 
 // The open popup window, or null.
 inline QWidget* OpenPopup() {
@@ -190,8 +176,8 @@ inline void Key(QWidget* popup, int key) {
     QApplication::sendEvent(popup, &event);
 }
 
-// Runs `act` on the popup once it is open (from the tracking loop), then
-// closes it with Escape if `act` left it open.
+// Runs `act` on the popup once it is open, then closes it with Escape if
+// `act` left it open.
 inline void WhileOpen(std::function<void(QWidget*)> act) {
     QTimer::singleShot(0, [act = std::move(act)] {
         QWidget* popup = OpenPopup();

@@ -3,85 +3,53 @@
 
 namespace {
 
-class MprisCommandTest : public MprisTest {
-protected:
-    static Calls Reopen(int index) {
-        const std::string path = "/m/" + std::to_string(index) + ".mid";
-        return {"stop themidi", "close themidi", "open " + path + " alias themidi",
-                "play themidi notify"};
-    }
-    static Calls Stopped() { return {"stop themidi", "close themidi"}; }
-    static Calls Opened(int index) {
-        return {"open /m/" + std::to_string(index) + ".mid alias themidi", "play themidi notify"};
-    }
-};
+using MprisCommandTest = MprisTest;
 
-TEST_F(MprisCommandTest, PlayAfterStopPlaysTheCurrentEntryAndStartsTheAnimation) {
-    CMelvaneDlg& dlg = StartOnBus(3);
-    dlg.OnStop();
-    Clear();
-    Ctl({QStringLiteral("play")});
-    EXPECT_EQ(MciCalls(), Opened(0));
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-    EXPECT_TRUE(dlg.IsTimerRunning());
+Calls Opened(int index) {
+    return {"open /m/" + std::to_string(index) + ".mid alias themidi", "play themidi notify"};
+}
+Calls Stopped() {
+    return {"stop themidi", "close themidi"};
+}
+Calls Reopen(int index) {
+    Calls calls = Stopped();
+    for (const std::string& call : Opened(index)) {
+        calls.push_back(call);
+    }
+    return calls;
 }
 
-TEST_F(MprisCommandTest, StopStopsAndClosesTheTrackAndStillsTheIcon) {
-    CMelvaneDlg& dlg = StartOnBus(3);
-    Ctl({QStringLiteral("stop")});
-    EXPECT_EQ(MciCalls(), Stopped());
-    EXPECT_EQ(dlg.m_bPlaying, 0);
-    EXPECT_FALSE(dlg.IsTimerRunning());
+// Each command in turn, from playing the first of three entries; the status
+// playerctl reads back must agree with the window.
+TEST_F(MprisCommandTest, TransportCommandsActAsTheWindowsButtons) {
+    CMelvaneDlg& dlg = StartOnBus(Tunes(3));
+    const struct {
+        const char* command;
+        Calls calls;
+        bool playing;
+    } steps[] = {
+        {"stop", Stopped(), false},       {"pause", {}, false},  // pause never starts the music
+        {"play", Opened(0), true},        {"next", Reopen(1), true},
+        {"previous", Reopen(0), true},    {"previous", Reopen(2), true},  // wraps round
+        {"play-pause", Stopped(), false}, {"play-pause", Opened(2), true},
+        {"pause", Stopped(), false},
+    };
+    for (const auto& step : steps) {
+        Clear();
+        EXPECT_EQ(Ctl({QLatin1String(step.command)}), QString()) << step.command;
+        EXPECT_EQ(MciCalls(), step.calls) << step.command;
+        EXPECT_EQ(dlg.m_bPlaying, step.playing ? 1 : 0) << step.command;
+        EXPECT_EQ(dlg.IsTimerRunning(), step.playing) << step.command;
+        EXPECT_EQ(Ctl({QStringLiteral("status")}),
+                  step.playing ? QStringLiteral("Playing") : QStringLiteral("Stopped"))
+            << step.command;
+    }
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 2);
     EXPECT_EQ(m_tray.LastIcon().cacheKey(), g_hIconStill->cacheKey());
 }
 
-TEST_F(MprisCommandTest, NextAndPreviousStepThroughTheListAndWrap) {
-    CMelvaneDlg& dlg = StartOnBus(3);
-    Ctl({QStringLiteral("next")});
-    EXPECT_EQ(MciCalls(), Reopen(1));
-    Clear();
-    Ctl({QStringLiteral("previous")});
-    Ctl({QStringLiteral("previous")});
-    Calls expected = Reopen(0);
-    for (const std::string& call : Reopen(2)) {
-        expected.push_back(call);
-    }
-    EXPECT_EQ(MciCalls(), expected);
-    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 2);
-}
-
-TEST_F(MprisCommandTest, PlayPauseStopsOrPlays) {
-    CMelvaneDlg& dlg = StartOnBus(2);
-    Ctl({QStringLiteral("play-pause")});
-    EXPECT_EQ(MciCalls(), Stopped());
-    EXPECT_EQ(dlg.m_bPlaying, 0);
-    Clear();
-    Ctl({QStringLiteral("play-pause")});
-    EXPECT_EQ(MciCalls(), Opened(0));
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-}
-
-TEST_F(MprisCommandTest, PauseStopsButNeverStartsTheMusic) {
-    CMelvaneDlg& dlg = StartOnBus(2);
-    Ctl({QStringLiteral("pause")});
-    EXPECT_EQ(MciCalls(), Stopped());
-    Clear();
-    Ctl({QStringLiteral("pause")});
-    EXPECT_TRUE(MciCalls().empty());
-    EXPECT_EQ(dlg.m_bPlaying, 0);
-}
-
-TEST_F(MprisCommandTest, RaiseShowsTheWindowAsTheTraysOptionDoes) {
-    CMelvaneDlg& dlg = StartOnBus(1);
-    ASSERT_FALSE(dlg.isVisible());
-    const QDBusMessage reply =
-        Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Raise"));
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage);
-    EXPECT_TRUE(dlg.isVisible());
-}
-
 TEST_F(MprisCommandTest, QuitTakesTheExitPathAndLaterCommandsAreIgnored) {
-    CMelvaneDlg& dlg = StartOnBus(2);
+    CMelvaneDlg& dlg = StartOnBus(Tunes(2));
     Call(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
     EXPECT_TRUE(dlg.IsDestroyed());
     EXPECT_EQ(m_journal, (Calls{"autostart: open", "autostart: delete DefName", "autostart: close",
@@ -97,7 +65,7 @@ TEST_F(MprisCommandTest, QuitTakesTheExitPathAndLaterCommandsAreIgnored) {
 // open wait until it is closed.
 TEST_F(MprisCommandTest, BusGetsItsReplyBeforeAModalBoxAndLaterCommandsWaitForIt) {
     m_mci.badPaths.insert("/m/0.mid");
-    CMelvaneDlg& dlg = StartOnBus(2);
+    CMelvaneDlg& dlg = StartOnBus(Tunes(2));
     QProcess play;
     bool playAnsweredWhileOpen = false;
     QString next = QStringLiteral("not run");

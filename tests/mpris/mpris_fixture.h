@@ -1,21 +1,17 @@
 // The window over fakes with the real media-control service on the session
 // bus, and the desktop's side of the bus: playerctl, run as a process while
-// this thread keeps serving the bus, and a second connection that reads
-// properties and hears PropertiesChanged.
+// this thread keeps serving the bus, and a second connection that calls
+// methods and hears PropertiesChanged.
 #pragma once
 
 #include <QCoreApplication>
-#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
-#include <QEventLoop>
 #include <QObject>
 #include <QProcess>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -64,37 +60,6 @@ public:
     std::function<void()> whileOpen;
 };
 
-struct ProcessResult {
-    bool finished = false;
-    int exitCode = -1;
-    QString out;
-};
-
-// Runs a program to its end (or kills it after `timeoutMs`) while this thread
-// goes on serving the bus.
-inline ProcessResult RunProcess(const QString& program, const QStringList& args,
-                                int timeoutMs = 10000) {
-    QProcess process;
-    process.start(program, args);
-    ProcessResult result;
-    if (!process.waitForStarted()) {
-        return result;
-    }
-    QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    loop.exec();
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.finished = true;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-    return result;
-}
-
 class MprisTest : public DlgTest {
 protected:
     static QString Service() { return QLatin1String(platform::MprisService::kServiceName); }
@@ -110,17 +75,19 @@ protected:
         DlgTest::TearDown();
     }
 
-    // A window over entries /m/0.mid .. /m/(n-1).mid, playing the first, on
-    // the bus; what start-up did is forgotten.
-    CMelvaneDlg& StartOnBus(int n) {
+    // Entries /m/0.mid .. /m/(n-1).mid.
+    static std::vector<std::string> Tunes(int n) {
         std::vector<std::string> entries;
         for (int i = 0; i < n; ++i) {
             entries.push_back("/m/" + std::to_string(i) + ".mid");
         }
-        WritePlaylist(entries);
-        return StartOnBus();
+        return entries;
     }
-    CMelvaneDlg& StartOnBus() {
+
+    // A window over `entries`, playing the first, on the bus; what start-up
+    // did is forgotten.
+    CMelvaneDlg& StartOnBus(const std::vector<std::string>& entries) {
+        WritePlaylist(entries);
         m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
             m_mci, m_modal, m_app, m_autoStart, m_tray, m_shell, "/opt/melvane/melvane"});
         m_app.mainWnd = platform::ToHwnd(m_dlg.get());
@@ -144,38 +111,35 @@ protected:
         return *m_dlg;
     }
 
-    // playerctl aimed at this player; its output, or "failed" when it failed.
+    // playerctl aimed at this player, run while this thread goes on serving
+    // the bus; its output, or "failed" when it failed.
     QString Ctl(const QStringList& args) {
-        const ProcessResult run =
-            RunProcess(QStringLiteral("playerctl"),
-                       QStringList{QStringLiteral("-p"), QStringLiteral("melvane")} + args);
+        QProcess process;
+        process.start(QStringLiteral("playerctl"),
+                      QStringList{QStringLiteral("-p"), QStringLiteral("melvane")} + args);
+        const bool ended =
+            process.waitForStarted() &&
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
+        if (!ended) {
+            process.kill();
+            process.waitForFinished();
+        }
         // The command itself was queued behind the reply.
         QCoreApplication::processEvents();
-        return run.finished && run.exitCode == 0 ? run.out : QStringLiteral("failed");
+        return ended && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0
+                   ? QString::fromUtf8(process.readAllStandardOutput()).trimmed()
+                   : QStringLiteral("failed");
     }
 
-    // A method call or property read from the other client, answered while
-    // this thread serves the bus.
-    QDBusMessage Call(const QString& interface, const QString& method,
-                      const QVariantList& args = {}) {
-        QDBusMessage call = QDBusMessage::createMethodCall(Service(), Path(), interface, method);
-        call.setArguments(args);
-        QDBusPendingCallWatcher watcher(m_observer->asyncCall(call, 5000));
+    // A method call from the other client, answered while this thread serves
+    // the bus.
+    void Call(const QString& interface, const QString& method) {
+        QDBusPendingCallWatcher watcher(m_observer->asyncCall(
+            QDBusMessage::createMethodCall(Service(), Path(), interface, method), 5000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.isFinished(); }, 6000))
             << "no answer to " << method.toStdString();
+        EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
         QCoreApplication::processEvents();
-        return watcher.reply();
-    }
-    QVariant Property(const QString& interface, const QString& name) {
-        const QDBusMessage reply = Call(QStringLiteral("org.freedesktop.DBus.Properties"),
-                                        QStringLiteral("Get"), {interface, name});
-        return reply.arguments().value(0).value<QDBusVariant>().variant();
-    }
-    QVariant PlayerProperty(const char* name) {
-        return Property(QStringLiteral("org.mpris.MediaPlayer2.Player"), QLatin1String(name));
-    }
-    QVariantMap Metadata() {
-        return qdbus_cast<QVariantMap>(PlayerProperty("Metadata").value<QDBusArgument>());
     }
 
     // Waits for the n-th PropertiesChanged since the start.

@@ -27,25 +27,19 @@ protected:
     }
 };
 
-TEST_F(EditingTest, CancelledAddChangesNothing) {
+TEST_F(EditingTest, AddAsksForMediaFilesAndCancelChangesNothing) {
     WritePlaylist({"/m/x.mid"});
     Start();
     Clear();
     m_shell.cancel = true;
     m_dlg->OnCommand(IDC_ADD, 0);
     EXPECT_EQ(m_shell.dialogs, 1);
-    EXPECT_EQ(ListItems(), (Calls{"/m/x.mid"}));
-    EXPECT_EQ(ReadPlaylist(), "/m/x.mid\r\n");
-    EXPECT_TRUE(MciCalls().empty());
-}
-
-TEST_F(EditingTest, AddAsksForMediaFilesOwnedByTheWindow) {
-    Start();
-    m_shell.cancel = true;
-    m_dlg->OnAdd();
     EXPECT_EQ(m_shell.lastOwner, m_dlg.get());
     EXPECT_EQ(m_shell.lastSuffix, ".mid");
     EXPECT_EQ(m_shell.lastFilter, "MediaFile(*.mid *.wav *.mp3)|*.mid;*.wav;*.mp3|");
+    EXPECT_EQ(ListItems(), (Calls{"/m/x.mid"}));
+    EXPECT_EQ(ReadPlaylist(), "/m/x.mid\r\n");
+    EXPECT_TRUE(MciCalls().empty());
 }
 
 TEST_F(EditingTest, AddingBThenAToAnEmptyListSavesSortedAndPlaysA) {
@@ -160,21 +154,6 @@ TEST_F(EditingTest, AddStopsAtOneHundredEntriesAndSaysHowManyWereLeftOut) {
     EXPECT_NE(m_prompts.window[0].find("3 file(s) were not added"), std::string::npos);
 }
 
-TEST_F(EditingTest, RepeatButtonsSwapPicturesAndLeavePlaybackAlone) {
-    WritePlaylist({"/m/a.mid"});
-    Start();
-    Clear();
-    m_dlg->OnCommand(IDC_REPEATONE, 0);
-    EXPECT_EQ(m_dlg->m_btnRepeatOne.GetBitmap().cacheKey(), g_hbmRepeatOneOn->cacheKey());
-    EXPECT_EQ(m_dlg->m_btnRepeatAll.GetBitmap().cacheKey(), g_hbmRepeatAllOff->cacheKey());
-    EXPECT_EQ(m_dlg->m_bRepeatAll, 0);
-    m_dlg->OnCommand(IDC_REPEATALL, 0);
-    EXPECT_EQ(m_dlg->m_btnRepeatOne.GetBitmap().cacheKey(), g_hbmRepeatOneOff->cacheKey());
-    EXPECT_EQ(m_dlg->m_btnRepeatAll.GetBitmap().cacheKey(), g_hbmRepeatAllOn->cacheKey());
-    EXPECT_EQ(m_dlg->m_bRepeatAll, 1);
-    EXPECT_TRUE(MciCalls().empty());
-}
-
 TEST_F(EditingTest, HoverLightsOnlyTheButtonUnderTheMouseUntilTheBackgroundIsReached) {
     Start();
     CMelvaneDlg& dlg = *m_dlg;
@@ -194,24 +173,8 @@ TEST_F(EditingTest, HoverLightsOnlyTheButtonUnderTheMouseUntilTheBackgroundIsRea
     EXPECT_FALSE(dlg.OnSetCursor(dlg.m_listMusic.GetSafeHwnd()));
     EXPECT_EQ(dlg.m_btnAdd.GetBitmap().cacheKey(), g_hbmAdd->cacheKey());
     EXPECT_EQ(dlg.m_btnPlay.GetSafeHwnd()->geometry(), QRect(14, 162, 16, 18));
-}
 
-TEST_F(EditingTest, HelpOpensTheHelpFileAndHideHides) {
-    Start();
-    m_dlg->show();
-    m_dlg->OnCommand(IDC_HELP, 0);
-    EXPECT_EQ(m_shell.opened, (Calls{"music.chm"}));
-    m_dlg->OnCommand(IDC_HIDE, 0);
-    EXPECT_FALSE(m_dlg->isVisible());
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(EditingTest, RealMouseMovesDriveTheHoverFeedback) {
-    Start();
-    CMelvaneDlg& dlg = *m_dlg;
+    // Real mouse moves drive the same feedback.
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     QTest::mouseMove(&dlg, QPoint(29 + 10, 83 + 10));
@@ -221,6 +184,12 @@ TEST_F(EditingTest, RealMouseMovesDriveTheHoverFeedback) {
     QTest::mouseMove(&dlg, QPoint(252, 40));
     EXPECT_EQ(dlg.m_btnAdd.GetBitmap().cacheKey(), g_hbmAdd->cacheKey());
     dlg.hide();
+}
+
+TEST_F(EditingTest, HelpOpensTheHelpFile) {
+    Start();
+    m_dlg->OnCommand(IDC_HELP, 0);
+    EXPECT_EQ(m_shell.opened, (Calls{"music.chm"}));
 }
 
 }  // namespace

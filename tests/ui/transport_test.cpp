@@ -23,9 +23,24 @@ protected:
     }
 };
 
-TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAtTheEnd) {
+TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAndOtherEndsAreIgnored) {
     CMelvaneDlg& dlg = StartWith(3);
-    dlg.m_playlist.SetCurrent(2);
+    // Aborted, superseded and failed plays are no end of track.
+    for (std::uint32_t flag : {platform::MCI_NOTIFY_ABORTED, platform::MCI_NOTIFY_SUPERSEDED,
+                               platform::MCI_NOTIFY_FAILURE}) {
+        dlg.OnMciNotify(flag, 0);
+    }
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 0);
+
+    dlg.m_playlist.SetCurrent(1);
+    // The layer's notification arrives as an event on the window.
+    QCoreApplication::postEvent(&dlg,
+                                new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(MciCalls(), Reopen(2));
+
+    Clear();
     dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
     EXPECT_EQ(MciCalls(), Reopen(0));
 
@@ -35,24 +50,6 @@ TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAtTheEnd) {
     EXPECT_EQ(MciCalls(), Reopen(0));
 }
 
-TEST_F(TransportTest, AbortedSupersededAndFailedNotificationsAreIgnored) {
-    CMelvaneDlg& dlg = StartWith(2);
-    for (std::uint32_t flag : {platform::MCI_NOTIFY_ABORTED, platform::MCI_NOTIFY_SUPERSEDED,
-                               platform::MCI_NOTIFY_FAILURE}) {
-        dlg.OnMciNotify(flag, 0);
-    }
-    EXPECT_TRUE(MciCalls().empty());
-    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 0);
-}
-
-TEST_F(TransportTest, NotificationArrivesAsAnEventOnTheWindow) {
-    CMelvaneDlg& dlg = StartWith(2);
-    QCoreApplication::postEvent(&dlg,
-                                new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(MciCalls(), Reopen(1));
-}
-
 TEST_F(TransportTest, PlayMusicWhilePlayingSendsNothing) {
     CMelvaneDlg& dlg = StartWith(2);
     dlg.PlayMusic();
@@ -60,26 +57,31 @@ TEST_F(TransportTest, PlayMusicWhilePlayingSendsNothing) {
     EXPECT_TRUE(MciCalls().empty());
 }
 
-TEST_F(TransportTest, TrayLastAndNextWrapAndDoNotStartTheTimer) {
+// From a stop: Last and Next wrap round and leave the timer off; First and
+// Final start it, and mark playing even when the entry fails to open.
+TEST_F(TransportTest, StepCommandsWrapAndOnlyFirstAndFinalStartTheTimer) {
     CMelvaneDlg& dlg = StartWith(5);
-    dlg.OnCommand(IDC_STOP, 0);
-    Clear();
-    dlg.OnCommand(ID_TRAY_LAST, 0);
-    EXPECT_EQ(MciCalls(), Reopen(4));
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-    EXPECT_FALSE(dlg.IsTimerRunning());
-    Clear();
-    dlg.OnCommand(ID_TRAY_NEXT, 0);
-    EXPECT_EQ(MciCalls(), Reopen(0));
-}
-
-TEST_F(TransportTest, FailedNextLeavesThePlayingFlagAsItWas) {
-    CMelvaneDlg& dlg = StartWith(2);
+    const struct {
+        int command;
+        int index;
+        bool timer;
+    } steps[] = {{ID_TRAY_LAST, 4, false},
+                 {ID_TRAY_NEXT, 0, false},
+                 {IDC_FINAL, 4, true},
+                 {ID_TRAY_FIRST, 0, true}};
+    for (const auto& step : steps) {
+        dlg.OnStop();
+        Clear();
+        dlg.OnCommand(step.command, 0);
+        EXPECT_EQ(MciCalls(), Reopen(step.index)) << step.command;
+        EXPECT_EQ(dlg.m_bPlaying, 1) << step.command;
+        EXPECT_EQ(dlg.IsTimerRunning(), step.timer) << step.command;
+    }
     dlg.OnStop();
-    m_mci.badPaths.insert("/m/1.mid");
-    dlg.NextMusic();
-    EXPECT_EQ(dlg.m_bPlaying, 0);
-    EXPECT_EQ(m_prompts.app, (Calls{"Can't open file:/m/1.mid!"}));
+    m_mci.badPaths.insert("/m/0.mid");
+    dlg.OnFirst();
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
 }
 
 TEST_F(TransportTest, StopKillsTheTimerShowsTheStillIconAndOnlyOnce) {
@@ -97,30 +99,19 @@ TEST_F(TransportTest, StopKillsTheTimerShowsTheStillIconAndOnlyOnce) {
     EXPECT_TRUE(m_tray.records.empty());
 }
 
-TEST_F(TransportTest, PlayAfterStopRestartsTheTimerOnlyWhenPlayWorks) {
-    CMelvaneDlg& dlg = StartWith(1);
+TEST_F(TransportTest, PlayOrNextAfterStopMarkPlayingOnlyWhenTheTrackOpens) {
+    CMelvaneDlg& dlg = StartWith(2);
     dlg.OnStop();
-    m_mci.badPaths.insert("/m/0.mid");
+    m_mci.badPaths = {"/m/0.mid", "/m/1.mid"};
     dlg.OnCommand(IDC_PLAY, 0);
     EXPECT_EQ(dlg.m_bPlaying, 0);
     EXPECT_FALSE(dlg.IsTimerRunning());
+    dlg.NextMusic();
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    ASSERT_FALSE(m_prompts.app.empty());
+    EXPECT_EQ(m_prompts.app.back(), "Can't open file:/m/1.mid!");
     m_mci.badPaths.clear();
     dlg.OnCommand(ID_TRAY_PLAY, 0);
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-    EXPECT_TRUE(dlg.IsTimerRunning());
-}
-
-TEST_F(TransportTest, FirstAndFinalPlayTheEndsAndSetPlayingRegardless) {
-    CMelvaneDlg& dlg = StartWith(3);
-    dlg.OnCommand(IDC_FINAL, 0);
-    EXPECT_EQ(MciCalls(), Reopen(2));
-    Clear();
-    dlg.OnCommand(ID_TRAY_FIRST, 0);
-    EXPECT_EQ(MciCalls(), Reopen(0));
-
-    dlg.OnStop();
-    m_mci.badPaths.insert("/m/0.mid");
-    dlg.OnFirst();
     EXPECT_EQ(dlg.m_bPlaying, 1);
     EXPECT_TRUE(dlg.IsTimerRunning());
 }

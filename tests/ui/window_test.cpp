@@ -22,16 +22,11 @@ bool SamePicture(const QPixmap& a, const QPixmap& b) {
     return !a.isNull() && a.toImage() == b.toImage();
 }
 
-TEST_F(WindowTest, IsAFramelessHiddenWindowAtTheTopLeftOfTheSkinsSize) {
+TEST_F(WindowTest, HiddenFramelessWindowWithControlsWhereTheTemplatePutsThem) {
     CMelvaneDlg& dlg = Start();
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_TRUE(dlg.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(dlg.size(), QSize(508, 325));
-    EXPECT_EQ(dlg.pos(), QPoint(0, 0));
-}
-
-TEST_F(WindowTest, ControlsSitWhereTheTemplatePutsThemWithTheirPictures) {
-    CMelvaneDlg& dlg = Start();
+    EXPECT_EQ(dlg.geometry(), QRect(0, 0, 508, 325));
     struct Expected {
         CStatic& control;
         QPoint pos;
@@ -76,67 +71,53 @@ TEST_F(WindowTest, BackgroundFillsTheWindowBeneathEveryButton) {
 }
 
 TEST_F(WindowTest, InitialisationRunsInOrderAndPlaysTheFirstFileEntry) {
-    WritePlaylist({"/music/b.mid", "/music/a.mid"});
+    WritePlaylist({"/music/b.mid", "/music/C.mid", "/music/a.mid"});
     CMelvaneDlg& dlg = Start();
     EXPECT_EQ(m_journal,
               (Calls{"tray: add", "autostart: open", "autostart: set DefName=/opt/melvane/melvane",
                      "autostart: close", "mci: open /music/b.mid alias themidi",
                      "mci: play themidi notify"}));
-    // The list sorts; the playlist keeps the file's order.
+    // The list sorts without regard to case; the playlist keeps the file's order.
     EXPECT_EQ(dlg.m_listMusic.GetText(0), "/music/a.mid");
     EXPECT_EQ(dlg.m_listMusic.GetText(1), "/music/b.mid");
+    EXPECT_EQ(dlg.m_listMusic.GetText(2), "/music/C.mid");
     EXPECT_EQ(dlg.m_bPlaying, 1);
     EXPECT_TRUE(dlg.IsTimerRunning());
     EXPECT_EQ(m_mci.lastCallback, platform::ToHwnd(&dlg));
-}
-
-TEST_F(WindowTest, TrayRecordCarriesIdCallbackTipAndFirstFrame) {
-    Start();
-    ASSERT_EQ(m_tray.records.size(), 1u);
-    const platform::NOTIFYICONDATA& nid = m_tray.records[0].second;
-    EXPECT_EQ(nid.cbSize, 88u);
-    EXPECT_EQ(nid.uID, 100u);
-    EXPECT_EQ(nid.uFlags, 7u);
-    EXPECT_EQ(nid.uCallbackMessage, 0x8064u);
-    EXPECT_STREQ(nid.szTip, "Sonabel");
-    EXPECT_EQ(nid.hIcon.pixmap(16, 16).toImage(),
-              QIcon(Picture(IDI_ANIM1)).pixmap(16, 16).toImage());
 }
 
 TEST_F(WindowTest, EmptyPlaylistTellsTheUserAndPlaysNothing) {
     CMelvaneDlg& dlg = Start();
     EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
     EXPECT_EQ(dlg.m_bPlaying, 0);
-    EXPECT_EQ(m_tray.records.size(), 1u);
     EXPECT_TRUE(dlg.IsTimerRunning());
     EXPECT_EQ(ReadPlaylist(), "");
+    // The icon is there all the same, with its id, callback, tip and first frame.
+    ASSERT_EQ(m_tray.records.size(), 1u);
+    const platform::NOTIFYICONDATA& nid = m_tray.records[0].second;
+    EXPECT_EQ(nid.uID, 100u);
+    EXPECT_EQ(nid.uCallbackMessage, 0x8064u);
+    EXPECT_STREQ(nid.szTip, "Sonabel");
+    EXPECT_EQ(nid.hIcon.pixmap(16, 16).toImage(),
+              QIcon(Picture(IDI_ANIM1)).pixmap(16, 16).toImage());
 }
 
-TEST_F(WindowTest, ListSortsCaseInsensitively) {
-    WritePlaylist({"c.mid", "B.mid", "a.mid"});
-    CMelvaneDlg& dlg = Start();
-    EXPECT_EQ(dlg.m_listMusic.GetText(0), "a.mid");
-    EXPECT_EQ(dlg.m_listMusic.GetText(1), "B.mid");
-    EXPECT_EQ(dlg.m_listMusic.GetText(2), "c.mid");
-}
-
-TEST_F(WindowTest, AutoStartFolderNotWritableStopsBeforePlayback) {
+TEST_F(WindowTest, AutoStartFailureIsReportedAndStopsBeforePlayback) {
     WritePlaylist({"/music/a.mid"});
-    m_autoStart.openWorks = false;
-    CMelvaneDlg& dlg = Start();
-    EXPECT_EQ(m_prompts.window, (Calls{"错误: 修改无法打开有关的hKEY!"}));
-    EXPECT_EQ(dlg.m_bPlaying, 0);
-    EXPECT_EQ(m_journal, (Calls{"tray: add", "autostart: open"}));
-    EXPECT_EQ(dlg.m_listMusic.GetCount(), 1);
-}
-
-TEST_F(WindowTest, AutoStartEntryNotWritableClosesAndStopsBeforePlayback) {
-    WritePlaylist({"/music/a.mid"});
-    m_autoStart.setWorks = false;
-    CMelvaneDlg& dlg = Start();
-    EXPECT_EQ(m_prompts.window, (Calls{"错误: 无法修改有关注册表信息!"}));
-    EXPECT_EQ(m_journal.back(), "autostart: close");
-    EXPECT_EQ(dlg.m_bPlaying, 0);
+    for (const bool folderLocked : {true, false}) {
+        m_autoStart.openWorks = !folderLocked;
+        m_autoStart.setWorks = folderLocked;
+        m_prompts.window.clear();
+        CMelvaneDlg& dlg = Start();
+        EXPECT_EQ(m_prompts.window, (Calls{folderLocked ? "错误: 修改无法打开有关的hKEY!"
+                                                        : "错误: 无法修改有关注册表信息!"}));
+        EXPECT_EQ(m_journal, folderLocked ? (Calls{"tray: add", "autostart: open"})
+                                          : (Calls{"tray: add", "autostart: open",
+                                                   "autostart: set DefName=/opt/melvane/melvane",
+                                                   "autostart: close"}));
+        EXPECT_EQ(dlg.m_bPlaying, 0);
+        EXPECT_EQ(dlg.m_listMusic.GetCount(), 1);
+    }
 }
 
 TEST_F(WindowTest, ExitRemovesEntryThenIconThenEndsAndDestructionStopsTheSound) {
@@ -175,47 +156,59 @@ TEST_F(WindowTest, ExitWithTheEntryGoneOrTheFolderLockedStillEnds) {
     EXPECT_TRUE(m_dlg->IsDestroyed());
 }
 
-TEST_F(WindowTest, SystemMenuEndsWithSeparatorAndAbout) {
-    CMelvaneDlg& dlg = Start();
-    const QList<QAction*> actions = dlg.GetSystemMenu()->actions();
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    EXPECT_EQ(actions.back()->text(), QStringLiteral("关于 melvane(&A)..."));
-}
-
-TEST_F(WindowTest, AboutOpensModallyWithLowBitsSetAndTimersRunMeanwhile) {
+TEST_F(WindowTest, AboutBoxOpensModallyWithLowBitsSetAndTimersRunMeanwhile) {
     WritePlaylist({"/music/a.mid"});
     CMelvaneDlg& dlg = Start();
     int ticksSeen = 0;
     QString caption;
+    QStringList texts;
+    bool defaultOk = false;
     QTimer::singleShot(1200, [&] {
         QWidget* box = QApplication::activeModalWidget();
         ASSERT_NE(box, nullptr);
         caption = box->windowTitle();
         ticksSeen = static_cast<int>(m_tray.records.size());
-        box->close();
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                texts << label->text();
+            } else {
+                EXPECT_FALSE(label->pixmap().isNull());
+            }
+        }
+        auto* ok = box->findChild<QPushButton*>();
+        ASSERT_NE(ok, nullptr);
+        defaultOk = ok->isDefault() && ok->text() == QStringLiteral("确定");
+        ok->click();
     });
     dlg.OnSysCommand(IDM_ABOUTBOX | 0x000F, 0);
     EXPECT_EQ(caption, QStringLiteral("关于 melvane"));
+    EXPECT_TRUE(texts.contains(QStringLiteral("melvane 1.0 版")));
+    EXPECT_EQ(texts.size(), 2);
+    EXPECT_TRUE(defaultOk);
     // The animation went on while the box was open (500 ms timer).
     EXPECT_GE(ticksSeen, 2);
 }
 
+// Repeat buttons, called directly and posted, swap their pictures and leave
+// playback alone.
 TEST_F(WindowTest, CommandsReachTheirHandlersThroughTheMessageMap) {
+    WritePlaylist({"/m/a.mid"});
     CMelvaneDlg& dlg = Start();
+    Clear();
     EXPECT_TRUE(dlg.OnCommand(IDC_REPEATONE, 0));
     EXPECT_EQ(dlg.m_bRepeatAll, 0);
+    EXPECT_EQ(dlg.m_btnRepeatOne.GetBitmap().cacheKey(), g_hbmRepeatOneOn->cacheKey());
+    EXPECT_EQ(dlg.m_btnRepeatAll.GetBitmap().cacheKey(), g_hbmRepeatAllOff->cacheKey());
     QCoreApplication::postEvent(&dlg, new platform::CommandEvent(IDC_REPEATALL, 0));
     QCoreApplication::processEvents();
     EXPECT_EQ(dlg.m_bRepeatAll, 1);
+    EXPECT_EQ(dlg.m_btnRepeatOne.GetBitmap().cacheKey(), g_hbmRepeatOneOff->cacheKey());
+    EXPECT_EQ(dlg.m_btnRepeatAll.GetBitmap().cacheKey(), g_hbmRepeatAllOn->cacheKey());
+    EXPECT_TRUE(MciCalls().empty());
     EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP1, 0));
     EXPECT_FALSE(dlg.OnCommand(ID_TRAY_SEP2, 0));
     EXPECT_FALSE(dlg.OnCommand(IDC_LISTMUSIC, 0));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(WindowTest, TipsShowAfterFiftyMillisecondsOnlyOverToolsOfTheActiveWindow) {
     CMelvaneDlg& dlg = Start();
@@ -242,20 +235,12 @@ TEST_F(WindowTest, TipsShowAfterFiftyMillisecondsOnlyOverToolsOfTheActiveWindow)
     dlg.hide();
 }
 
-}  // namespace
-
-namespace {
-
 TEST(FileDialogFilterTest, PatternsAreShownOnceAndAddedWhenMissing) {
     EXPECT_EQ(platform::ToQtFilter("MediaFile(*.mid *.wav *.mp3)|*.mid;*.wav;*.mp3|"),
               QStringLiteral("MediaFile(*.mid *.wav *.mp3)"));
     EXPECT_EQ(platform::ToQtFilter("Music|*.mid;*.wav|All|*|"),
               QStringLiteral("Music (*.mid *.wav);;All (*)"));
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(WindowTest, RightClickOnTheBackgroundOpensTheSystemMenuButNotOnTheList) {
     CMelvaneDlg& dlg = Start();
@@ -269,33 +254,13 @@ TEST_F(WindowTest, RightClickOnTheBackgroundOpensTheSystemMenuButNotOnTheList) {
                                    dlg.mapToGlobal(QPoint(250, 310)));
     QApplication::sendEvent(&dlg, &onBackground);
     EXPECT_TRUE(dlg.GetSystemMenu()->isVisible());
+    // It ends with a separator and the About item.
+    const QList<QAction*> actions = dlg.GetSystemMenu()->actions();
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->text(), QStringLiteral("关于 melvane(&A)..."));
     dlg.GetSystemMenu()->hide();
     dlg.hide();
-}
-
-TEST_F(WindowTest, AboutBoxCarriesTheIconNameAndDefaultButton) {
-    CMelvaneDlg& dlg = Start();
-    QStringList texts;
-    bool defaultOk = false;
-    QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        for (QLabel* label : box->findChildren<QLabel*>()) {
-            if (!label->text().isEmpty()) {
-                texts << label->text();
-            } else {
-                EXPECT_FALSE(label->pixmap().isNull());
-            }
-        }
-        auto* ok = box->findChild<QPushButton*>();
-        ASSERT_NE(ok, nullptr);
-        defaultOk = ok->isDefault() && ok->text() == QStringLiteral("确定");
-        ok->click();
-    });
-    dlg.OnSysCommand(IDM_ABOUTBOX, 0);
-    EXPECT_TRUE(texts.contains(QStringLiteral("melvane 1.0 版")));
-    EXPECT_EQ(texts.size(), 2);
-    EXPECT_TRUE(defaultOk);
 }
 
 }  // namespace
