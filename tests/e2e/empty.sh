@@ -5,12 +5,7 @@
 source "$(dirname "$0")/rig.sh"
 rig_init empty "$1" "$2"
 
-rig_step "set up display, tray and sound server; no Music.mus"
-rig_start_x
-rig_start_trayer
-rig_start_pulse
-rig_start_recording
-rig_install_app
+rig_setup trayer no-playlist
 [ ! -e "$RIG_PLAYLIST" ] || rig_fail "$RIG_PLAYLIST exists before the start"
 
 rig_step "start the program"
@@ -40,9 +35,8 @@ rig_step "the program goes on in the tray, with no window and no sound"
 rig_wait_tray_icon 10
 sleep 2
 rig_app_alive || rig_fail "the program ended after the box"
-toplevels=$(rig_app_toplevels)
-[ -z "$toplevels" ] || rig_fail "windows still visible: $toplevels"
-rig_ok "program running (pid $RIG_APP_PID), no visible top-level window"
+rig_expect_no_window "after the box"
+rig_ok "program running (pid $RIG_APP_PID)"
 rig_shot in-tray >/dev/null
 now=$(rig_rec_now)
 rig_expect_silence "$RIG_APP_MARK" "$(rig_plus "$now" "-$RIG_APP_MARK")" "from start until now"

@@ -5,30 +5,16 @@
 source "$(dirname "$0")/rig.sh"
 rig_init notray "$1" "$2"
 
-rig_step "set up display and sound server, no tray host, a one-entry playlist"
-rig_start_x
-rig_start_pulse
-rig_start_recording
-rig_make_tunes
-rig_install_app
-rig_write_playlist "$RIG_TUNE_WAV"
+rig_setup none
 ! rig_x xdotool search --onlyvisible --name '^panel$' >/dev/null 2>&1 || rig_fail "a tray host is running"
 
 rig_step "start the program: the window shows at 0,0, 508x325"
 rig_start_app
-rig_wait_for 15 "the 508x325 window" rig_find_app_toplevel_sized 508 325
-window=$RIG_FOUND_WINDOW
-geometry=$(rig_x xdotool getwindowgeometry "$window")
-grep -q 'Position: 0,0 ' <<<"$geometry" || rig_fail "window is not at 0,0: $geometry"
-rig_ok "window $window: $(grep -E 'Position|Geometry' <<<"$geometry" | xargs)"
+rig_expect_window 15
+window=$RIG_WINDOW
 rig_expect_sound_within "$RIG_APP_MARK" 3 "first entry at start"
 shot=$(rig_shot without-tray)
-for point in "20 20" "250 40" "300 70" "480 310"; do
-    read -r x y <<<"$point"
-    [ "$(rig_pixel "$shot" "$x" "$y")" = "$(rig_pixel "$RIG_SOURCE_ROOT/src/res/157.png" "$x" "$y")" ] ||
-        rig_fail "the window at $x,$y is not the background picture (157.png)"
-done
-rig_ok "the window shows its skin"
+rig_expect_skin "$shot"
 [ -z "$(rig_app_embedded)" ] || rig_fail "the program has a window inside another client already"
 sleep 1
 rig_app_alive || rig_fail "the program ended without a tray"
@@ -55,8 +41,7 @@ rig_shot with-tray >/dev/null
 rig_expect_sound "$(rig_rec_now)" 1.0 "the track goes on"
 
 rig_step "the icon works: a right click opens the menu; Escape closes it"
-rig_x xdotool mousemove --sync "$RIG_ICON_CX" "$RIG_ICON_CY" click 3
-rig_wait_tray_menu 5
+rig_open_tray_menu
 rig_x xdotool key Escape
 rig_wait_for 5 "the menu to close" rig_window_gone "$RIG_MENU_WINDOW"
 rig_ok "menu closed"

@@ -8,8 +8,8 @@
 # Usage in a scenario:
 #   source "$(dirname "$0")/rig.sh"
 #   rig_init NAME "$1" "$2"        # melvane binary, melvane-maketunes binary
-#   rig_start_x; rig_start_trayer; rig_start_pulse; rig_start_recording
-#   rig_install_app; rig_write_playlist FILE...; rig_start_app
+#   rig_setup trayer               # display, tray host, sound, tunes, playlist
+#   rig_start_playing              # the program, its tray icon, its first sound
 #   ... checks ...
 #   rig_done
 
@@ -180,19 +180,24 @@ rig_descendants() {
         }'
 }
 
+# rig_terminate PID NAME: SIGTERM, five seconds to end, then SIGKILL; fails
+# when the process could not be signalled at all.
+rig_terminate() {
+    local i
+    kill -TERM "$1" 2>/dev/null || return 1
+    for i in $(seq 50); do
+        rig_pid_alive "$1" || return 0
+        sleep 0.1
+    done
+    rig_log "$2 ($1) ignored SIGTERM; killing it"
+    kill -KILL "$1" 2>/dev/null || true
+}
+
 rig_stop_pid() {
-    local pid=$1 i
+    local pid=$1
     [ -z "${RIG_REAPED[$pid]:-}" ] || return 0
     if rig_pid_still_ours "$pid" && rig_pid_alive "$pid"; then
-        kill -TERM "$pid" 2>/dev/null || true
-        for i in $(seq 50); do
-            rig_pid_alive "$pid" || break
-            sleep 0.1
-        done
-        if rig_pid_alive "$pid"; then
-            rig_log "${RIG_PID_NAMES[$pid]} ($pid) ignored SIGTERM; killing it"
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
+        rig_terminate "$pid" "${RIG_PID_NAMES[$pid]}" || true
     fi
     wait "$pid" 2>/dev/null || true
     RIG_REAPED[$pid]=1
@@ -291,7 +296,7 @@ rig_start_tray_host() {
     "${RIG_ENV[@]}" "$@" >"$RIG_DIR/logs/$name.log" 2>&1 &
     rig_track $! "$name"
     RIG_TRAY_HOST_PID=$!
-    rig_wait_for 15 "the $name window" rig_find_visible_named "$window"
+    rig_wait_for 30 "the $name window" rig_find_visible_named "$window"
     RIG_TRAY_HOST_WINDOW=$RIG_FOUND_WINDOW
     rig_ok "$name is up (window $RIG_TRAY_HOST_WINDOW)"
 }
@@ -349,15 +354,20 @@ rig_bus_get() {
         org.freedesktop.DBus.Properties.Get string:"$3" string:"$4"
 }
 
+# rig_bus_name_pid NAME: the PID of the process that owns the bus name.
+rig_bus_name_pid() {
+    rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:"$1" 2>/dev/null |
+        awk '/uint32/ { print $2 }'
+}
+
 # The PID behind each connection on the rig's bus, one a line.
 rig_bus_client_pids() {
     local name
     for name in $(rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus \
         /org/freedesktop/DBus org.freedesktop.DBus.ListNames 2>/dev/null |
         sed -n 's/^ *string "\(:[0-9.]*\)"$/\1/p'); do
-        rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus \
-            /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID \
-            string:"$name" 2>/dev/null | awk '/uint32/ { print $2 }'
+        rig_bus_name_pid "$name"
     done | sort -u
 }
 
@@ -365,21 +375,13 @@ rig_bus_client_pids() {
 # processes the rig started are gone: services the bus started itself. They
 # are not children of the script, so each is watched until it has ended.
 rig_stop_bus_services() {
-    local pid name i
+    local pid name
     for pid in $(rig_bus_client_pids); do
         if [ "$pid" = "$$" ] || ! rig_pid_alive "$pid"; then
             continue
         fi
         name=$(ps -o comm= -p "$pid" 2>/dev/null || echo "pid $pid")
-        kill -TERM "$pid" 2>/dev/null || continue
-        for i in $(seq 50); do
-            rig_pid_alive "$pid" || break
-            sleep 0.1
-        done
-        if rig_pid_alive "$pid"; then
-            rig_log "$name ($pid), started by the session bus, ignored SIGTERM; killing it"
-            kill -KILL "$pid" 2>/dev/null || true
-        fi
+        rig_terminate "$pid" "$name, started by the session bus," || continue
         rig_log "stopped $name ($pid), a service the session bus had started"
     done
 }
@@ -433,13 +435,6 @@ rig_sni_host_registered() {
 rig_sni_items() {
     rig_bus_get org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.kde.StatusNotifierWatcher \
         RegisteredStatusNotifierItems 2>/dev/null | sed -n 's/^ *string "\(.*\)"$/\1/p'
-}
-
-# rig_bus_name_pid NAME: the PID of the process that owns the bus name.
-rig_bus_name_pid() {
-    rig_bus dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
-        org.freedesktop.DBus.GetConnectionUnixProcessID string:"$1" 2>/dev/null |
-        awk '/uint32/ { print $2 }'
 }
 
 # Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item.
@@ -647,13 +642,13 @@ rig_find_visible_named() {
     [ -n "$RIG_FOUND_WINDOW" ]
 }
 
-# rig_find_app_toplevel_named REGEX: like rig_find_visible_named, among the
-# program's own top-level windows.
-rig_find_app_toplevel_named() {
+# rig_find_app_toplevel TEST ARGUMENT...: sets RIG_FOUND_WINDOW to the first
+# of the program's top-level windows W for which "TEST W ARGUMENT..." holds.
+rig_find_app_toplevel() {
     local w
     RIG_FOUND_WINDOW=""
     for w in $(rig_app_toplevels); do
-        if rig_window_name "$w" | grep -qE "$1"; then
+        if "$1" "$w" "${@:2}"; then
             RIG_FOUND_WINDOW=$w
             return 0
         fi
@@ -661,34 +656,27 @@ rig_find_app_toplevel_named() {
     return 1
 }
 
-# rig_find_app_toplevel_sized WIDTH HEIGHT
-rig_find_app_toplevel_sized() {
-    local w
-    RIG_FOUND_WINDOW=""
-    for w in $(rig_app_toplevels); do
-        if [ "$(rig_window_geometry "$w" | cut -d' ' -f3,4)" = "$1 $2" ]; then
-            RIG_FOUND_WINDOW=$w
-            return 0
-        fi
-    done
-    return 1
+rig_find_app_toplevel_named() { rig_find_app_toplevel rig_window_named "$1"; }
+rig_find_app_toplevel_sized() { rig_find_app_toplevel rig_window_sized "$1" "$2"; }
+# A top-level besides W at least that large (tool tips are top-levels too).
+rig_find_app_toplevel_other_than() { rig_find_app_toplevel rig_window_at_least "$@"; }
+
+rig_window_named() { rig_window_name "$1" | grep -qE "$2"; }
+rig_window_sized() { [ "$(rig_window_geometry "$1" | cut -d' ' -f3,4)" = "$2 $3" ]; }
+# rig_window_at_least W OTHER MIN_WIDTH MIN_HEIGHT
+rig_window_at_least() {
+    local x y width height
+    [ "$1" != "$2" ] && read -r x y width height <<<"$(rig_window_geometry "$1")" &&
+        [ "${width:-0}" -ge "$3" ] && [ "${height:-0}" -ge "$4" ]
 }
 
-# rig_find_app_toplevel_other_than W MIN_WIDTH MIN_HEIGHT: a top-level of the
-# program besides W and at least that large (tool tips are top-levels too).
-rig_find_app_toplevel_other_than() {
-    local w geometry
-    RIG_FOUND_WINDOW=""
-    for w in $(rig_app_toplevels); do
-        [ "$w" != "$1" ] || continue
-        geometry=$(rig_window_geometry "$w")
-        if [ -n "$geometry" ] && [ "$(cut -d' ' -f3 <<<"$geometry")" -ge "$2" ] &&
-            [ "$(cut -d' ' -f4 <<<"$geometry")" -ge "$3" ]; then
-            RIG_FOUND_WINDOW=$w
-            return 0
-        fi
-    done
-    return 1
+# rig_steady_geometry W SECONDS: the window's geometry, if it is the same
+# again after that pause (a window is often moved just after it is mapped).
+rig_steady_geometry() {
+    local geometry
+    geometry=$(rig_window_geometry "$1")
+    sleep "$2"
+    [ -n "$geometry" ] && [ "$geometry" = "$(rig_window_geometry "$1")" ] && echo "$geometry"
 }
 
 rig_window_gone() { ! rig_x xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: IsViewable'; }
@@ -698,13 +686,9 @@ rig_window_gone() { ! rig_x xwininfo -id "$1" 2>/dev/null | grep -q 'Map State: 
 # once it holds still and lies inside the host's window. Sets RIG_ICON_X, _Y,
 # _W, _H and the centre RIG_ICON_CX, _CY.
 rig_find_tray_icon() {
-    local icon geometry again host
+    local icon geometry host
     icon=$(rig_app_embedded | head -n 1)
-    [ -n "$icon" ] || return 1
-    geometry=$(rig_window_geometry "$icon")
-    sleep 0.3
-    again=$(rig_window_geometry "$icon")
-    [ -n "$geometry" ] && [ "$geometry" = "$again" ] || return 1
+    [ -n "$icon" ] && geometry=$(rig_steady_geometry "$icon" 0.3) || return 1
     read -r RIG_ICON_X RIG_ICON_Y RIG_ICON_W RIG_ICON_H <<<"$geometry"
     host=$(rig_window_geometry "$RIG_TRAY_HOST_WINDOW")
     awk -v i="$geometry" -v h="$host" 'BEGIN {
@@ -803,12 +787,6 @@ rig_area_pixels() {
         awk 'NR > 1 { split($1, at, /[,:]/); for (i = 2; i <= NF; i++) if ($i ~ /^#/) { print at[1], at[2], substr($i, 2, 6); break } }'
 }
 
-# rig_count_colour FILE X Y WIDTH HEIGHT RRGGBB: how many pixels of the area
-# have exactly that colour.
-rig_count_colour() {
-    rig_area_pixels "$1" "$2" "$3" "$4" "$5" | awk -v c="${6^^}" '$3 == c { n++ } END { print n + 0 }'
-}
-
 # rig_changed_box BEFORE AFTER X Y WIDTH HEIGHT: prints "X Y WIDTH HEIGHT"
 # (absolute) of the smallest box holding every pixel of the area that differs
 # between the two screenshots; fails when none does.
@@ -837,12 +815,9 @@ readonly RIG_MENU_BAND_GREY=808080 RIG_MENU_BAND_WIDTH=16
 # Sets RIG_MENU_WINDOW and its place RIG_MENU_X, _Y, _W, _H once the program's
 # popup menu is mapped and holds still.
 rig_find_tray_menu() {
-    local geometry again
-    rig_find_app_toplevel_named '^melvane menu$' || return 1
-    geometry=$(rig_window_geometry "$RIG_FOUND_WINDOW")
-    sleep 0.2
-    again=$(rig_window_geometry "$RIG_FOUND_WINDOW")
-    [ -n "$geometry" ] && [ "$geometry" = "$again" ] || return 1
+    local geometry
+    rig_find_app_toplevel_named '^melvane menu$' &&
+        geometry=$(rig_steady_geometry "$RIG_FOUND_WINDOW" 0.2) || return 1
     RIG_MENU_WINDOW=$RIG_FOUND_WINDOW
     read -r RIG_MENU_X RIG_MENU_Y RIG_MENU_W RIG_MENU_H <<<"$geometry"
 }
@@ -903,4 +878,131 @@ rig_choose_menu_item() {
     rig_x xdotool click 1
     rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
     rig_ok "chose \"$1\"; the menu closed"
+}
+
+# ---- sequences the scenarios share ------------------------------------------------
+
+# rig_setup TRAY [bus] [no-playlist]: the display; a private session bus when
+# asked for (the XFCE panel always gets one); the tray host TRAY (trayer, xfce
+# or none); the sound server and its recording; the demo tunes, the program's
+# copy and, unless told otherwise, a playlist of the WAV tune.
+rig_setup() {
+    local tray=$1
+    shift
+    rig_step "set up display, tray host ($tray), sound server${*:+ ($*)}"
+    rig_start_x
+    if [ "$tray" = xfce ] || [[ " $* " == *" bus "* ]]; then
+        rig_start_session_bus
+    fi
+    case $tray in
+        trayer) rig_start_trayer ;;
+        xfce) rig_start_xfce_panel ;;
+        none) ;;
+        *) rig_fail "no tray host called '$tray'" ;;
+    esac
+    rig_start_pulse
+    rig_start_recording
+    rig_install_app
+    if [[ " $* " != *" no-playlist "* ]]; then
+        rig_make_tunes
+        rig_write_playlist "$RIG_TUNE_WAV"
+    fi
+}
+
+# Starts the program beside an XEmbed tray: its icon docks and the first entry
+# sounds at once.
+rig_start_playing() {
+    rig_step "start the program: its icon docks in the tray host and it plays"
+    rig_start_app
+    rig_wait_tray_icon 15
+    rig_expect_sound_within "$RIG_APP_MARK" 3 "first entry at start"
+}
+
+# rig_expect_no_window WHEN: the program shows no top-level window.
+rig_expect_no_window() {
+    local toplevels w
+    toplevels=$(rig_app_toplevels)
+    [ -z "$toplevels" ] || rig_fail "the program shows top-level windows $1: $(for w in $toplevels; do
+        printf '%s [%s] ' "$w" "$(rig_window_geometry "$w")"
+    done)"
+    rig_ok "no visible top-level window of the program $1"
+}
+
+# rig_expect_window SECONDS: the program's 508x325 window shows at 0,0 within
+# that time; sets RIG_WINDOW.
+rig_expect_window() {
+    local geometry
+    rig_wait_for "$1" "the 508x325 window" rig_find_app_toplevel_sized 508 325
+    RIG_WINDOW=$RIG_FOUND_WINDOW
+    geometry=$(rig_x xdotool getwindowgeometry "$RIG_WINDOW")
+    grep -q 'Position: 0,0 ' <<<"$geometry" || rig_fail "window is not at 0,0: $geometry"
+    grep -q 'Geometry: 508x325' <<<"$geometry" || rig_fail "window is not 508x325: $geometry"
+    rig_ok "window $RIG_WINDOW: $(grep -E 'Position|Geometry' <<<"$geometry" | xargs)"
+}
+
+# rig_expect_skin SHOT: the window, at 0,0 in the screenshot, shows its
+# background picture.
+rig_expect_skin() {
+    local point x y
+    for point in "20 20" "250 40" "300 70" "480 310"; do
+        read -r x y <<<"$point"
+        [ "$(rig_pixel "$1" "$x" "$y")" = "$(rig_pixel "$RIG_SOURCE_ROOT/src/res/157.png" "$x" "$y")" ] ||
+            rig_fail "the window at $x,$y is not the background picture (157.png)"
+    done
+    rig_ok "the window shows its background picture"
+}
+
+# rig_open_tray_menu: a right click on the docked tray icon opens the menu.
+rig_open_tray_menu() {
+    rig_x xdotool mousemove --sync "$RIG_ICON_CX" "$RIG_ICON_CY" click 3
+    rig_wait_tray_menu 5
+}
+
+# rig_expect_stops WHAT COMMAND...: the player sounds until COMMAND and is
+# silent after it.
+rig_expect_stops() {
+    local what=$1 mark
+    shift
+    rig_step "$what silences the player"
+    mark=$(rig_rec_now)
+    "$@"
+    rig_expect_sound "$(rig_plus "$mark" -1.2)" 1.0 "before $what"
+    rig_expect_silence "$(rig_plus "$(rig_rec_now)" 0.5)" 1.5 "after $what"
+}
+
+# rig_expect_plays WHAT COMMAND...: sound comes within 3 s of COMMAND.
+rig_expect_plays() {
+    local what=$1 mark
+    shift
+    rig_step "$what starts the player again"
+    mark=$(rig_rec_now)
+    "$@"
+    rig_expect_sound_within "$mark" 3 "after $what"
+}
+
+# rig_expect_exit WHAT COMMAND...: COMMAND ends the program with status 0; it
+# takes its autostart entry with it and the sink falls silent.
+rig_expect_exit() {
+    local what=$1 mark
+    shift
+    rig_step "$what ends the program and removes the autostart entry"
+    [ -f "$RIG_AUTOSTART" ] || rig_fail "no autostart entry before $what"
+    "$@"
+    mark=$(rig_rec_now)
+    rig_wait_app_exit 10
+    [ "$RIG_APP_STATUS" = 0 ] || rig_fail "the program exited with status $RIG_APP_STATUS"
+    rig_ok "program ended with status 0"
+    [ ! -e "$RIG_AUTOSTART" ] || rig_fail "the autostart entry is still there: $RIG_AUTOSTART"
+    rig_ok "autostart entry removed"
+    rig_expect_silence "$(rig_plus "$mark" 1.0)" 1.0 "after $what"
+}
+
+# The docked icon's window is gone and the tray host holds no window of the
+# program.
+rig_expect_tray_icon_gone() {
+    local embedded
+    ! rig_x xwininfo -id "$RIG_ICON_WINDOW" >/dev/null 2>&1 || rig_fail "the tray icon's window still exists"
+    embedded=$(rig_x xwininfo -id "$RIG_TRAY_HOST_WINDOW" -tree | grep -c '"melvane"' || true)
+    [ "$embedded" = 0 ] || rig_fail "the tray host still holds $embedded windows of the program"
+    rig_ok "tray icon gone from the tray host"
 }

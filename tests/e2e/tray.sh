@@ -1,41 +1,97 @@
-# The tray icon and its owner-drawn menu on an XEmbed tray: a double-click
-# shows the window; a right click opens the menu at the cursor, flipped to stay
-# on the screen, with its side band, ten items in order and the hot item in
-# yellow inside a sunken frame; Option, Stop, Play and Exit do what they say.
-# Usage: traymenu.sh MELVANE MAKETUNES
+# A whole session on an XEmbed tray, as a user has it. At start the player
+# lives in the tray only, has registered itself for autostart and plays the
+# first entry. The window comes up from the tray icon; its buttons work with
+# the mouse: Stop shows its hover picture, Stop and Play stop and restart the
+# sound, Add takes a file through the real file dialog into the list and
+# Music.mus, Hide puts the window away. A right click on the icon opens the
+# owner-drawn menu at the cursor, flipped to stay on the screen, with its side
+# band, its items in order and the hot item in yellow inside a sunken frame;
+# Option, Stop, Play and Exit do what they say. Started again, the program
+# ends through the window's Exit button just as cleanly.
+# Usage: tray.sh MELVANE MAKETUNES
 # shellcheck disable=SC2317  # the small checks below run through rig_wait_for
 source "$(dirname "$0")/rig.sh"
-rig_init traymenu "$1" "$2"
+rig_init tray "$1" "$2"
 
 res="$RIG_SOURCE_ROOT/src/res"
-# The window's Hide button (its picture's middle; the window sits at 0,0).
+# Screen positions of the controls (the window sits at 0,0): Stop's picture,
+# the middle of each button, and the inside of the list.
+stop_x=11 stop_y=185
+stop_click=(20 195)
+play_click=(22 171)
+add_click=(52 93)
 hide_click=(426 297)
+exit_click=(464 296)
+list_area=(37 106 449 179)
 screen_w=1024 screen_h=768
 
-rig_step "set up display, tray, sound server and a one-entry playlist"
-rig_start_x
-rig_start_trayer
-rig_start_pulse
-rig_start_recording
-rig_make_tunes
-rig_install_app
-rig_write_playlist "$RIG_TUNE_WAV"
-rig_start_app
-rig_wait_tray_icon 15
-rig_expect_sound_within "$RIG_APP_MARK" 3 "first entry at start"
+rig_setup trayer
+rig_expect_silence 0 0.3 "monitor before the program starts"
+rig_start_playing
+
+rig_step "nothing but the tray icon is visible"
+sleep 1
+rig_expect_no_window "at start"
+rig_shot started >/dev/null
+rig_app_alive || rig_fail "the program ended"
+
+rig_step "the autostart entry names the copied program and is valid"
+[ -f "$RIG_AUTOSTART" ] || rig_fail "no autostart entry at $RIG_AUTOSTART"
+exec_line=$(grep '^Exec=' "$RIG_AUTOSTART") || rig_fail "the autostart entry has no Exec line"
+[ "$exec_line" = "Exec=\"$RIG_APP\"" ] ||
+    rig_fail "autostart Exec line is '$exec_line', expected 'Exec=\"$RIG_APP\"'"
+rig_ok "$exec_line"
+validation=$(desktop-file-validate "$RIG_AUTOSTART" 2>&1) ||
+    rig_fail "desktop-file-validate rejects the autostart entry: $validation"
+[ -z "$validation" ] || rig_log "desktop-file-validate says: $validation"
+rig_ok "desktop-file-validate accepts $RIG_AUTOSTART"
 
 rig_step "a double-click on the tray icon shows the window at 0,0, 508x325"
 rig_double_click "$RIG_ICON_CX" "$RIG_ICON_CY"
-rig_wait_for 10 "the 508x325 window" rig_find_app_toplevel_sized 508 325
-window=$RIG_FOUND_WINDOW
-geometry=$(rig_x xdotool getwindowgeometry "$window")
-grep -q 'Position: 0,0 ' <<<"$geometry" || rig_fail "window is not at 0,0: $geometry"
-rig_ok "window $window: $(grep -E 'Position|Geometry' <<<"$geometry" | xargs)"
-rig_shot window >/dev/null
+rig_expect_window 10
+shot=$(rig_shot window)
+rig_expect_skin "$shot"
+[ "$(rig_area_mismatch "$shot" "$stop_x" "$stop_y" "$res/186.png")" = 0 ] ||
+    rig_fail "Stop does not show its normal picture (186.png) before the hover"
+rig_ok "Stop shows its normal picture"
+
+rig_step "hovering Stop shows its hover picture"
+rig_hover "${stop_click[@]}"
+stop_hot() {
+    shot=$(rig_shot stop-hover)
+    [ "$(rig_area_mismatch "$shot" "$stop_x" "$stop_y" "$res/187.png")" = 0 ]
+}
+rig_wait_for 5 "Stop's hover picture (187.png) at $stop_x,$stop_y" stop_hot
+rig_ok "Stop shows 187.png under the mouse"
+
+rig_expect_stops "the Stop button" rig_click "${stop_click[@]}"
+rig_expect_plays "the Play button" rig_click "${play_click[@]}"
+
+rig_step "Add takes a new file through the file dialog"
+added="$RIG_MEDIA/added-tone.wav"
+rig_make_wav "$added" 6 523
+lines=$(rig_text_lines "$(rig_shot before-add)" "${list_area[@]}")
+[ "$lines" = 1 ] || rig_fail "the list shows $lines lines before Add, expected 1"
+rig_click "${add_click[@]}"
+rig_wait_for 10 "the file dialog" rig_find_app_toplevel_other_than "$RIG_WINDOW" 300 200
+dialog=$RIG_FOUND_WINDOW
+rig_ok "file dialog $dialog \"$(rig_window_name "$dialog")\", $(rig_window_geometry "$dialog" | awk '{ print $3 "x" $4 }')"
+rig_shot file-dialog >/dev/null
+rig_type_into "$dialog" "$added"
+rig_x xdotool key Return
+rig_wait_for 10 "the file dialog to close" rig_window_gone "$dialog"
+expected=$(printf '%s\r\n' "$added" "$RIG_TUNE_WAV" | od -c)
+playlist_updated() { [ "$(od -c "$RIG_PLAYLIST")" = "$expected" ]; }
+rig_wait_for 5 "Music.mus to hold both files in list order, CR LF ended" playlist_updated
+rig_ok "Music.mus: $(tr -d '\r' <"$RIG_PLAYLIST" | paste -sd'|')"
+list_shows_two() { [ "$(rig_text_lines "$(rig_shot after-add)" "${list_area[@]}")" = 2 ]; }
+rig_wait_for 5 "two lines in the list" list_shows_two
+rig_ok "the list shows two lines"
+rig_expect_sound "$(rig_rec_now)" 1.0 "the sounding track goes on after Add"
 
 rig_step "Hide puts the window away again"
 rig_click "${hide_click[@]}"
-rig_wait_for 5 "the window to hide" rig_window_gone "$window"
+rig_wait_for 5 "the window to hide" rig_window_gone "$RIG_WINDOW"
 rig_ok "window hidden"
 
 # Inside an item's row (its rectangle starts at the column's left edge): the
@@ -43,12 +99,6 @@ rig_ok "window hidden"
 icon_dx=$((RIG_MENU_BAND_WIDTH + 5))
 text_dx=$((RIG_MENU_BAND_WIDTH + 29))
 frame_dx=$((RIG_MENU_BAND_WIDTH + 28))
-
-# open_menu: a right click on the tray icon opens the menu.
-open_menu() {
-    rig_x xdotool mousemove --sync "$RIG_ICON_CX" "$RIG_ICON_CY" click 3
-    rig_wait_tray_menu 5
-}
 
 # column_pixels SHOT: the item column's pixels into column.txt, as "X Y RRGGBB"
 # from the column's corner; pixel_at X Y reads one of them back.
@@ -73,7 +123,7 @@ yellow_rows() {
 luma() { echo $((16#${1:0:2} + 16#${1:2:2} + 16#${1:4:2})); }
 
 rig_step "a right click on the tray icon opens the menu at the cursor, flipped onto the screen"
-open_menu
+rig_open_tray_menu
 shot=$(rig_shot menu)
 # The icon sits in the bottom-right corner, so the menu cannot open below or
 # right of the cursor: it must end at the cursor instead.
@@ -204,39 +254,25 @@ done
 
 rig_step "Option shows the window"
 rig_choose_menu_item Option
-rig_wait_for 5 "the window to show" rig_find_app_toplevel_sized 508 325
-geometry=$(rig_x xdotool getwindowgeometry "$RIG_FOUND_WINDOW")
-grep -q 'Position: 0,0 ' <<<"$geometry" || rig_fail "window is not at 0,0: $geometry"
-rig_ok "window shown at 0,0"
+rig_expect_window 5
 
-rig_step "Stop silences the player"
-open_menu
-mark=$(rig_rec_now)
-rig_choose_menu_item Stop
-rig_expect_sound "$(rig_plus "$mark" -1.2)" 1.0 "before Stop"
-rig_expect_silence "$(rig_plus "$(rig_rec_now)" 0.5)" 1.5 "after Stop"
+# menu_choose NAME: opens the tray menu and chooses the item.
+menu_choose() {
+    rig_open_tray_menu
+    rig_choose_menu_item "$1"
+}
+rig_expect_stops "Stop in the menu" menu_choose Stop
+rig_expect_plays "Play in the menu" menu_choose Play
+rig_expect_exit "Exit in the menu" menu_choose Exit
+rig_expect_tray_icon_gone
+rig_shot after-menu-exit >/dev/null
 
-rig_step "Play starts it again"
-open_menu
-mark=$(rig_rec_now)
-rig_choose_menu_item Play
-rig_expect_sound_within "$mark" 3 "after Play"
-
-rig_step "Exit ends the program, removes the tray icon and the autostart entry"
-[ -f "$RIG_AUTOSTART" ] || rig_fail "no autostart entry before Exit"
-open_menu
-rig_choose_menu_item Exit
-mark=$(rig_rec_now)
-rig_wait_app_exit 10
-[ "$RIG_APP_STATUS" = 0 ] || rig_fail "the program exited with status $RIG_APP_STATUS"
-rig_ok "program ended with status 0"
-! rig_x xwininfo -id "$RIG_ICON_WINDOW" >/dev/null 2>&1 || rig_fail "the tray icon's window still exists"
-embedded=$(rig_x xwininfo -id "$RIG_TRAY_HOST_WINDOW" -tree | grep -c '"melvane"' || true)
-[ "$embedded" = 0 ] || rig_fail "the tray host still holds $embedded windows of the program"
-rig_ok "tray icon gone from the tray host"
-[ ! -e "$RIG_AUTOSTART" ] || rig_fail "the autostart entry is still there: $RIG_AUTOSTART"
-rig_ok "autostart entry removed"
-rig_shot after-exit >/dev/null
-rig_expect_silence "$(rig_plus "$mark" 1.0)" 1.0 "after Exit"
+rig_step "started again, the program ends through the window's Exit button"
+rig_start_playing
+rig_double_click "$RIG_ICON_CX" "$RIG_ICON_CY"
+rig_expect_window 10
+rig_expect_exit "the Exit button" rig_click "${exit_click[@]}"
+rig_expect_tray_icon_gone
+rig_shot after-button-exit >/dev/null
 
 rig_done
