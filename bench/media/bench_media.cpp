@@ -272,11 +272,11 @@ int main(int argc, char** argv) {
             status = 1;
             continue;
         }
-        const double layerRate = Median(layerRates);
-        const double launchRate = Median(launchRates);
+        // Each run pairs the two sides at about the same moment, so the ratio
+        // is the median of the runs' own ratios.
         std::printf("%-5s %14.3f %14.3f %7.3f %9.1f ms %9.1f ms   (run ratios %.3f to %.3f)\n",
-                    format.name, layerRate, launchRate, layerRate / launchRate, openMs, firstMs,
-                    *std::min_element(ratios.begin(), ratios.end()),
+                    format.name, Median(layerRates), Median(launchRates), Median(ratios), openMs,
+                    firstMs, *std::min_element(ratios.begin(), ratios.end()),
                     *std::max_element(ratios.begin(), ratios.end()));
         std::fflush(stdout);
     }

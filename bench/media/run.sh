@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs the built media benchmark: run.sh BUILD_DIR [--pulse] [benchmark options]
 #   --pulse   play into a private PulseAudio null sink (autoaudiosink finds it)
-#   other options go to the benchmark: --sink DESC, --seconds N, --opens N
+#   other options go to the benchmark: --sink DESC, --seconds N, --opens N,
+#   --repeats N
 # Builds nothing. Without --pulse and without a sound server, pass
 # --sink "fakesink sync=true" to keep real-time playback.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
-  echo "usage: $0 BUILD_DIR [--pulse] [--sink DESC] [--seconds N] [--opens N]" >&2
+  echo "usage: $0 BUILD_DIR [--pulse] [--sink DESC] [--seconds N] [--opens N] [--repeats N]" >&2
   exit 2
 fi
 build=$1

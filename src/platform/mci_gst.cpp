@@ -18,6 +18,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/mci_gst_command.h"
 #include "platform/wnd_qt.h"
@@ -128,8 +130,18 @@ struct TrackShared {
 
     std::mutex mutex;
     std::condition_variable settled;
-    bool prerolled = false;  // guarded by mutex
-    MCIERROR failure = 0;    // guarded by mutex
+    bool prerolled = false;       // guarded by mutex
+    MCIERROR failure = 0;         // guarded by mutex
+    GstElement* synth = nullptr;  // guarded by mutex; a reference of our own
+
+    TrackShared() = default;
+    TrackShared(const TrackShared&) = delete;
+    TrackShared& operator=(const TrackShared&) = delete;
+    ~TrackShared() {
+        if (synth != nullptr) {
+            gst_object_unref(synth);
+        }
+    }
 };
 
 struct Track {
@@ -168,6 +180,8 @@ struct GstMci::Impl {
     MCIERROR Open(const std::string& path, const std::string& alias);
     MCIERROR Command(const std::string& text, HWND callback);
     void OnStreamEvent(std::uint32_t deviceId, StreamEvent event, std::uint64_t generation);
+    void KeepSynthForLater(Track& track);
+    void ReleaseSpentSynths();
 
     MCIERROR Build(Track& track);
     MCIERROR AwaitPreroll(Track& track);
@@ -185,6 +199,9 @@ struct GstMci::Impl {
     std::map<std::string, std::unique_ptr<Track>> tracks;
     std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
     QObject relay;  // lives on the GUI thread; stream events are queued to it
+    // MIDI synths of closed tracks, let go of once the command that closed
+    // them is over (see KeepSynthForLater).
+    std::vector<GstElement*> spentSynths;
 };
 
 namespace {
@@ -348,6 +365,10 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
     }
     g_object_set(element, "soundfont", shared.soundfont.c_str(), "synth-gain",
                  static_cast<gdouble>(shared.midiGain), nullptr);
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    if (shared.synth == nullptr) {
+        shared.synth = GST_ELEMENT_CAST(gst_object_ref(element));
+    }
 }
 
 GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
@@ -380,6 +401,7 @@ GstMci::Impl::~Impl() {
         Abort(*entry.second);
     }
     tracks.clear();
+    ReleaseSpentSynths();
 }
 
 MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
@@ -548,6 +570,7 @@ MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
             return 0;
         case mci_gst::Command::Verb::Close:
             Abort(track);
+            KeepSynthForLater(track);
             tracks.erase(found);
             return 0;
     }
@@ -621,6 +644,32 @@ void GstMci::Impl::Abort(Track& track) {
         QCoreApplication::postEvent(target, new MciNotifyEvent(MCI_NOTIFY_ABORTED, track.deviceId));
     }
     track.notifyTarget = nullptr;
+}
+
+// The synth's soundfont is freed by a timer of the synth's own that looks
+// every 100 ms, and the last reference to the synth waits for it: up to 100 ms
+// of silence when a MIDI track is closed between two tracks. Its last
+// reference is therefore dropped from the event loop once the command is
+// over, when the next track already plays; still on the GUI thread, so never
+// while another synth is being made during an open.
+void GstMci::Impl::KeepSynthForLater(Track& track) {
+    GstElement* synth = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(track.shared->mutex);
+        synth = std::exchange(track.shared->synth, nullptr);
+    }
+    if (synth == nullptr) {
+        return;
+    }
+    spentSynths.push_back(synth);
+    QMetaObject::invokeMethod(
+        &relay, [this] { ReleaseSpentSynths(); }, Qt::QueuedConnection);
+}
+
+void GstMci::Impl::ReleaseSpentSynths() {
+    for (GstElement* synth : std::exchange(spentSynths, {})) {
+        gst_object_unref(synth);
+    }
 }
 
 Track* GstMci::Impl::FindDevice(std::uint32_t deviceId) {
