@@ -10,7 +10,7 @@ cmake --build --preset dev -j"$(nproc)" --target melvane melvane-maketunes
 
 bin=build/dev/bin
 mkdir -p "$bin/demo"
-build/dev/tools/tunegen/melvane-maketunes "$bin/demo" > "$bin/demo/list.txt"
+"$bin/melvane-maketunes" "$bin/demo" > "$bin/demo/list.txt"
 # Keep a playlist the user has already edited; start a new one otherwise.
 if [ ! -s "$bin/Music.mus" ]; then
   while IFS= read -r tune; do
