@@ -43,11 +43,11 @@ endurance() {
         return 1
     fi
     local grown=$((E[rss_after_kb] - E[rss_before_kb]))
-    local trimmed=$((E[trimmed_rss_after_kb] - E[trimmed_rss_before_kb]))
-    row "endurance$label: RSS growth, one round" "$grown kB" "before ${E[rss_before_kb]} kB" \
+    local first=$((E[rss_before_kb] - E[rss_first_kb]))
+    row "endurance$label: RSS growth, 2nd round" "$grown kB" "before ${E[rss_before_kb]} kB" \
         "< 1024 kB" "$([ "$grown" -lt 1024 ] && echo yes || echo NO)"
-    row "endurance$label: trimmed RSS, 2nd round" "$trimmed kB" \
-        "before ${E[trimmed_rss_before_kb]} kB" "(heap in use, for reference)" "-"
+    row "endurance$label: RSS growth, 1st round" "$first kB" "before ${E[rss_first_kb]} kB" \
+        "(heap settling, for reference)" "-"
     row "endurance$label: open descriptors" "${E[fds_after]} after" "${E[fds_before]} before" \
         "no leak" "$([ "${E[fds_after]}" -le "${E[fds_before]}" ] && echo yes || echo NO)"
 }
