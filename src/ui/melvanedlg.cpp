@@ -520,65 +520,39 @@ void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
 
 // ---- Skin buttons --------------------------------------------------------------
 
-CStatic* CMelvaneDlg::ButtonById(int id) {
-    switch (id) {
-        case IDC_ADD:
-            return &m_btnAdd;
-        case IDC_DELETE:
-            return &m_btnDelete;
-        case IDC_EXIT:
-            return &m_btnExit;
-        case IDC_FIRST:
-            return &m_btnFirst;
-        case IDC_PLAY:
-            return &m_btnPlay;
-        case IDC_FINAL:
-            return &m_btnFinal;
-        case IDC_STOP:
-            return &m_btnStop;
-        default:
-            return nullptr;
-    }
-}
+namespace {
+
+// The seven controls that swap to a hover picture while the mouse is over
+// them. The handles are read at each use: the constructor loads them.
+struct HoverPair {
+    int id;
+    CStatic CMelvaneDlg::*button;
+    QPixmap** normal;
+    QPixmap** hot;
+};
+
+const HoverPair kHoverPairs[] = {
+    {IDC_ADD, &CMelvaneDlg::m_btnAdd, &g_hbmAdd, &g_hbmAddHot},
+    {IDC_DELETE, &CMelvaneDlg::m_btnDelete, &g_hbmDelete, &g_hbmDeleteHot},
+    {IDC_EXIT, &CMelvaneDlg::m_btnExit, &g_hbmExit, &g_hbmExitHot},
+    {IDC_FIRST, &CMelvaneDlg::m_btnFirst, &g_hbmFirst, &g_hbmFirstHot},
+    {IDC_PLAY, &CMelvaneDlg::m_btnPlay, &g_hbmPlay, &g_hbmPlayHot},
+    {IDC_FINAL, &CMelvaneDlg::m_btnFinal, &g_hbmFinal, &g_hbmFinalHot},
+    {IDC_STOP, &CMelvaneDlg::m_btnStop, &g_hbmStop, &g_hbmStopHot},
+};
+
+}  // namespace
 
 bool CMelvaneDlg::OnSetCursor(QWidget* pWnd) {
     const int nID = ControlId(pWnd);
-    switch (nID) {
-        case IDC_ADD:
-        case IDC_DELETE:
-        case IDC_EXIT:
-        case IDC_FIRST:
-        case IDC_PLAY:
-        case IDC_FINAL:
-        case IDC_STOP: {
+    for (const HoverPair& pair : kHoverPairs) {
+        if (pair.id == nID) {
             pWnd->setCursor(*g_hCursorHand);
-            const QPixmap* hot = nullptr;
-            switch (nID) {
-                case IDC_ADD:
-                    hot = g_hbmAddHot;
-                    break;
-                case IDC_DELETE:
-                    hot = g_hbmDeleteHot;
-                    break;
-                case IDC_EXIT:
-                    hot = g_hbmExitHot;
-                    break;
-                case IDC_FIRST:
-                    hot = g_hbmFirstHot;
-                    break;
-                case IDC_PLAY:
-                    hot = g_hbmPlayHot;
-                    break;
-                case IDC_FINAL:
-                    hot = g_hbmFinalHot;
-                    break;
-                default:
-                    hot = g_hbmStopHot;
-                    break;
-            }
-            ButtonById(nID)->SetBitmap(hot);
+            (this->*pair.button).SetBitmap(*pair.hot);
             return true;
         }
+    }
+    switch (nID) {
         case IDC_REPEATONE:
         case IDC_REPEATALL:
         case IDC_HIDE:
@@ -586,13 +560,9 @@ bool CMelvaneDlg::OnSetCursor(QWidget* pWnd) {
             pWnd->setCursor(*g_hCursorHand);
             return true;
         default:
-            m_btnAdd.SetBitmap(g_hbmAdd);
-            m_btnDelete.SetBitmap(g_hbmDelete);
-            m_btnExit.SetBitmap(g_hbmExit);
-            m_btnFirst.SetBitmap(g_hbmFirst);
-            m_btnPlay.SetBitmap(g_hbmPlay);
-            m_btnFinal.SetBitmap(g_hbmFinal);
-            m_btnStop.SetBitmap(g_hbmStop);
+            for (const HoverPair& pair : kHoverPairs) {
+                (this->*pair.button).SetBitmap(*pair.normal);
+            }
             return false;
     }
 }

@@ -165,7 +165,6 @@ private:
     void ShowWindow();
     bool PreTranslateMessage(QObject* receiver, QEvent* event);
     void ShowSystemMenu(const QPoint& globalPos);
-    CStatic* ButtonById(int id);
     // The control at `pos` (the list for a point in its viewport), or null.
     QWidget* ControlAt(const QPoint& pos) const;
 
