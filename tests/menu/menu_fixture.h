@@ -21,6 +21,7 @@
 #include "platform/popupmenu.h"
 #include "platform/wnd_qt.h"
 #include "res/resource.h"
+#include "support/popup_menu_driver.h"
 
 namespace menutest {
 
@@ -161,20 +162,8 @@ using TrayMenu = BasicTrayMenu<TestMenu>;
 // The records of the tray menu's items, top to bottom.
 inline constexpr int kTrayRecords[] = {7, 8, 6, 5, 4, 3, 2, 1, 9, 0};
 
-// The open popup window, or null.
-inline QWidget* OpenPopup() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(POPUP_MENU_OBJECT_NAME) && widget->isVisible()) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
-
-inline void Key(QWidget* popup, int key) {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(popup, &event);
-}
+using test::Key;
+using test::OpenPopup;
 
 // Runs `act` on the popup once it is open, then closes it with Escape if
 // `act` left it open.

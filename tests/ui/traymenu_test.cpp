@@ -5,6 +5,7 @@
 #include "dlg_fixture.h"
 #include "platform/paintdc.h"
 #include "platform/popupmenu.h"
+#include "support/popup_menu_driver.h"
 
 namespace {
 
@@ -24,20 +25,8 @@ protected:
     }
 };
 
-QWidget* OpenPopup() {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QLatin1String(platform::POPUP_MENU_OBJECT_NAME) &&
-            widget->isVisible()) {
-            return widget;
-        }
-    }
-    return nullptr;
-}
-
-void Press(QWidget* popup, int key) {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(popup, &event);
-}
+using test::OpenPopup;
+using test::Key;
 
 class TrayMenuTest : public DlgTest {
 protected:
@@ -53,9 +42,9 @@ protected:
             QWidget* popup = OpenPopup();
             ASSERT_NE(popup, nullptr);
             for (int i = 0; i < downs; ++i) {
-                Press(popup, Qt::Key_Down);
+                Key(popup, Qt::Key_Down);
             }
-            Press(popup, Qt::Key_Return);
+            Key(popup, Qt::Key_Return);
         });
         m_dlg->DefWindowProc(WM_TRAYNOTIFY, 100, platform::WM_RBUTTONDOWN);
         QCoreApplication::processEvents();
