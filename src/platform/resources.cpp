@@ -1,6 +1,7 @@
 #include "platform/resources.h"
 
-#include <QFile>
+#include <QImageReader>
+#include <QPixmapCache>
 
 #include "res/resource.h"
 
@@ -11,22 +12,40 @@ QString ResourcePath(int id) {
     return QStringLiteral(":/res/%1.png").arg(id);
 }
 
+// Every picture is a PNG. Saying so, and nothing else, spares Qt from loading
+// each of its image plugins to ask them first. As QPixmap's own loading does,
+// a picture asked for twice is shared.
+QPixmap LoadPng(int id) {
+    const QString path = ResourcePath(id);
+    QPixmap picture;
+    if (QPixmapCache::find(path, &picture)) {
+        return picture;
+    }
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    picture = QPixmap::fromImage(reader.read());
+    if (!picture.isNull()) {
+        QPixmapCache::insert(path, picture);
+    }
+    return picture;
+}
+
 }  // namespace
 
 QPixmap LoadBitmap(int id) {
-    return QPixmap(ResourcePath(id));
+    return LoadPng(id);
 }
 
 QIcon LoadIcon(int id) {
-    const QString path = ResourcePath(id);
-    if (!QFile::exists(path)) {
+    const QPixmap picture = LoadPng(id);
+    if (picture.isNull()) {
         return QIcon();
     }
-    return QIcon(path);
+    return QIcon(picture);
 }
 
 QPixmap LoadIconImage(int id, int cx, int cy) {
-    const QPixmap picture(ResourcePath(id));
+    const QPixmap picture = LoadPng(id);
     if (picture.isNull()) {
         return picture;
     }
@@ -37,7 +56,7 @@ QPixmap LoadIconImage(int id, int cx, int cy) {
 }
 
 QCursor LoadCursor(int id) {
-    const QPixmap picture(ResourcePath(id));
+    const QPixmap picture = LoadPng(id);
     if (picture.isNull()) {
         return QCursor(Qt::ArrowCursor);
     }
