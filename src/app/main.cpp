@@ -3,6 +3,7 @@
 #include "app/melvaneapp.h"
 
 int main(int argc, char** argv) {
+    CMelvaneApp::OpenFirstTrackAhead();
     QApplication application(argc, argv);
     // The window hides instead of closing; only the exit path ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -13,14 +13,36 @@
 #include "platform/shell_qt.h"
 #include "platform/tray_qt.h"
 #include "platform/wnd_qt.h"
+#include "playlist/musiclist.h"
 #include "ui/melvanedlg.h"
 #include "ui/melvanempris.h"
+
+namespace {
+
+std::string DirectoryOf(const std::string& strPath) {
+    return strPath.substr(0, strPath.rfind('/') + 1);
+}
+
+}  // namespace
+
+void CMelvaneApp::OpenFirstTrackAhead() {
+    const std::string strDirectory = DirectoryOf(platform::GetModuleFileName());
+    if (strDirectory.empty()) {
+        return;
+    }
+    const std::string strFirst = ReadFirstMusic(strDirectory);
+    if (strFirst.empty()) {
+        return;
+    }
+    // Relative names in the playlist are taken from the program's folder.
+    platform::GstMci::OpenAhead(strFirst.front() == '/' ? strFirst : strDirectory + strFirst);
+}
 
 int CMelvaneApp::InitInstance() {
     // The playlist lives beside the executable, wherever the program was
     // started from.
     const std::string strPath = platform::GetModuleFileName();
-    const std::string strDirectory = strPath.substr(0, strPath.rfind('/') + 1);
+    const std::string strDirectory = DirectoryOf(strPath);
     platform::SetCurrentDirectory(strDirectory);
 
     platform::GstMci mci;

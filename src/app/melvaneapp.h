@@ -12,6 +12,10 @@ class CMelvaneDlg;
 
 class CMelvaneApp : public platform::IApp {
 public:
+    // Before Qt starts: the playlist's first entry begins opening on a thread
+    // of its own, so the music starts as soon as the window is ready for it.
+    static void OpenFirstTrackAhead();
+
     // The start-up routine; returns when the program is ending.
     int InitInstance();
 

@@ -79,6 +79,24 @@ void ShutDown(GstElement* pipeline) {
     gst_object_unref(pipeline);
 }
 
+bool StartGStreamer() {
+    if (gst_is_initialized()) {
+        return true;
+    }
+    GError* raw = nullptr;
+    const bool ready = gst_init_check(nullptr, nullptr, &raw);
+    ErrorPtr error(raw);
+    return ready;
+}
+
+bool SameOptions(const GstMciOptions& a, const GstMciOptions& b) {
+    return a.sinkDescription == b.sinkDescription && a.openTimeoutMs == b.openTimeoutMs &&
+           a.soundfontPlaces == b.soundfontPlaces && a.midiGain == b.midiGain;
+}
+
+// The device number of a track opened ahead; later opens count on from it.
+constexpr std::uint32_t kAheadDeviceId = 1;
+
 // Opens the file once, without blocking, and keeps it: a FIFO, a device or a
 // folder is refused before GStreamer sees it, and the pipeline then reads the
 // very file that was checked, whatever happens to the name meanwhile.
@@ -166,6 +184,73 @@ struct Track {
     QPointer<QObject> notifyTarget;
 };
 
+// Where a file is and what it was when opened: an open of the same name finds
+// the same file only if none of these changed.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    static bool Of(const UniqueFd& file, FileIdentity* identity) {
+        struct stat info {};
+        if (::fstat(file.Get(), &info) != 0) {
+            return false;
+        }
+        *identity = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+        return true;
+    }
+    bool operator==(const FileIdentity& other) const {
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+// The first track of a run, opened on a thread of its own while the rest of
+// the program starts (GstMci::OpenAhead). GStreamer's start and the track's
+// preroll then overlap the window's making instead of following it.
+struct Ahead {
+    explicit Ahead(std::string aheadPath, GstMciOptions aheadOptions)
+        : path(std::move(aheadPath)), options(std::move(aheadOptions)) {}
+    Ahead(const Ahead&) = delete;
+    Ahead& operator=(const Ahead&) = delete;
+    ~Ahead() { Finish(); }
+
+    void Start();
+    void Run();
+    // Waits for GStreamer's start, not for the track.
+    void WaitStarted();
+    // Waits for the whole open.
+    void Finish() {
+        if (worker.joinable()) {
+            worker.join();
+        }
+    }
+
+    const std::string path;
+    const GstMciOptions options;
+    std::thread worker;
+    std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
+
+    std::mutex mutex;
+    std::condition_variable started;
+    bool startDone = false;  // guarded by mutex; the two below are set before it
+    bool gstReady = false;
+    std::string soundfont;
+
+    // The worker's results, read after Finish.
+    bool fileOpened = false;
+    FileIdentity identity;
+    MCIERROR result = MCIERR_FILE_NOT_FOUND;
+    std::unique_ptr<Track> track;
+};
+
+std::unique_ptr<Ahead>& PendingAhead() {
+    static std::unique_ptr<Ahead> pending;
+    return pending;
+}
+
 }  // namespace mci_gst
 
 using mci_gst::LayerLink;
@@ -183,8 +268,7 @@ struct GstMci::Impl {
     void KeepSynthForLater(Track& track);
     void ReleaseSpentSynths();
 
-    MCIERROR Build(Track& track);
-    MCIERROR AwaitPreroll(Track& track);
+    bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
     MCIERROR Play(Track& track, QObject* target);
     void Stop(Track& track);
     bool Rewind(Track& track);
@@ -192,6 +276,9 @@ struct GstMci::Impl {
     Track* FindDevice(std::uint32_t deviceId);
 
     GstMciOptions options;
+    // The first track, opened while the program started (see OpenAhead);
+    // only the first open may take it.
+    std::unique_ptr<mci_gst::Ahead> ahead;
     bool gstReady = false;
     std::string soundfont;
     bool sequencerOpen = false;
@@ -378,15 +465,22 @@ GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
 
 }  // namespace
 
-GstMci::Impl::Impl(GstMciOptions opts) : options(std::move(opts)) {
-    if (gst_is_initialized()) {
-        gstReady = true;
-    } else {
-        GError* raw = nullptr;
-        gstReady = gst_init_check(nullptr, nullptr, &raw);
-        ErrorPtr error(raw);
+GstMci::Impl::Impl(GstMciOptions opts)
+    : options(std::move(opts)), ahead(std::move(mci_gst::PendingAhead())) {
+    if (ahead && !SameOptions(ahead->options, options)) {
+        ahead.reset();
     }
-    soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+    if (ahead) {
+        ahead->WaitStarted();
+        gstReady = ahead->gstReady;
+        soundfont = ahead->soundfont;
+        link = ahead->link;
+        nextDeviceId = kAheadDeviceId + 1;
+    } else {
+        gstReady = StartGStreamer();
+        soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+    }
+    std::lock_guard<std::mutex> lock(link->mutex);
     link->relay = &relay;
     link->owner = this;
 }
@@ -425,34 +519,10 @@ MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
     return 0;
 }
 
-MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasText) {
-    Q_ASSERT(QThread::currentThread() == relay.thread());
-    if (!mci_gst::IsValidAlias(aliasText)) {
-        return MCIERR_INVALID_DEVICE_NAME;
-    }
-    const std::string alias = mci_gst::FoldAlias(aliasText);
-    if (tracks.count(alias) != 0 || (sequencerOpen && alias == kSequencer)) {
-        return MCIERR_DUPLICATE_ALIAS;
-    }
-    if (!gstReady) {
-        return MCIERR_CANNOT_LOAD_DRIVER;
-    }
-    auto track = std::make_unique<Track>();
-    if (const MCIERROR error = OpenRegularFile(path, &track->file)) {
-        return error;
-    }
-    track->deviceId = nextDeviceId++;
-    if (const MCIERROR error = Build(*track)) {
-        return error;
-    }
-    if (const MCIERROR error = AwaitPreroll(*track)) {
-        return error;
-    }
-    tracks.emplace(alias, std::move(track));
-    return 0;
-}
+namespace {
 
-MCIERROR GstMci::Impl::Build(Track& track) {
+MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::string& soundfont,
+                    const std::shared_ptr<LayerLink>& link) {
     auto shared = std::make_shared<TrackShared>();
     shared->link = link;
     shared->deviceId = track.deviceId;
@@ -507,7 +577,7 @@ MCIERROR GstMci::Impl::Build(Track& track) {
     return 0;
 }
 
-MCIERROR GstMci::Impl::AwaitPreroll(Track& track) {
+MCIERROR AwaitPreroll(Track& track, int timeoutMs) {
     TrackShared& shared = *track.shared;
     const GstStateChangeReturn change =
         gst_element_set_state(track.pipeline.get(), GST_STATE_PAUSED);
@@ -518,9 +588,9 @@ MCIERROR GstMci::Impl::AwaitPreroll(Track& track) {
             return shared.failure != 0 ? shared.failure : MCIERR_INVALID_FILE;
         }
         if (change == GST_STATE_CHANGE_ASYNC) {
-            settled =
-                shared.settled.wait_for(lock, std::chrono::milliseconds(options.openTimeoutMs),
-                                        [&] { return shared.prerolled || shared.failure != 0; });
+            settled = shared.settled.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+                return shared.prerolled || shared.failure != 0;
+            });
         }
         if (settled && shared.failure != 0) {
             return shared.failure;
@@ -541,6 +611,111 @@ MCIERROR GstMci::Impl::AwaitPreroll(Track& track) {
         return MCIERR_INVALID_FILE;
     }
     return 0;
+}
+
+}  // namespace
+
+void mci_gst::Ahead::Start() {
+    worker = std::thread([this] { Run(); });
+}
+
+void mci_gst::Ahead::Run() {
+    const bool ready = StartGStreamer();
+    std::string found = FindSoundfont(options.soundfontPlaces);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        gstReady = ready;
+        soundfont = std::move(found);
+        startDone = true;
+    }
+    started.notify_all();
+    if (!ready) {
+        return;
+    }
+    auto opened = std::make_unique<Track>();
+    if (OpenRegularFile(path, &opened->file) != 0 || !FileIdentity::Of(opened->file, &identity)) {
+        return;
+    }
+    fileOpened = true;
+    opened->deviceId = kAheadDeviceId;
+    result = BuildTrack(*opened, options, soundfont, link);
+    if (result == 0) {
+        result = AwaitPreroll(*opened, options.openTimeoutMs);
+    }
+    if (result == 0) {
+        track = std::move(opened);
+    }
+}
+
+void mci_gst::Ahead::WaitStarted() {
+    std::unique_lock<std::mutex> lock(mutex);
+    started.wait(lock, [this] { return startDone; });
+}
+
+void GstMci::OpenAhead(const std::string& path, GstMciOptions options) {
+    std::unique_ptr<mci_gst::Ahead>& pending = mci_gst::PendingAhead();
+    pending.reset();
+    pending = std::make_unique<mci_gst::Ahead>(path, std::move(options));
+    pending->Start();
+    // GStreamer's start and Qt's load the same way (libraries, files); side by
+    // side on a small machine each only slows the other down. The preroll that
+    // follows mostly waits for the sound server, and overlaps well.
+    pending->WaitStarted();
+}
+
+MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasText) {
+    Q_ASSERT(QThread::currentThread() == relay.thread());
+    if (!mci_gst::IsValidAlias(aliasText)) {
+        return MCIERR_INVALID_DEVICE_NAME;
+    }
+    const std::string alias = mci_gst::FoldAlias(aliasText);
+    if (tracks.count(alias) != 0 || (sequencerOpen && alias == kSequencer)) {
+        return MCIERR_DUPLICATE_ALIAS;
+    }
+    if (!gstReady) {
+        return MCIERR_CANNOT_LOAD_DRIVER;
+    }
+    auto track = std::make_unique<Track>();
+    if (const MCIERROR error = OpenRegularFile(path, &track->file)) {
+        return error;
+    }
+    MCIERROR result = 0;
+    if (!AdoptAhead(track->file, &track, &result)) {
+        track->deviceId = nextDeviceId++;
+        result = BuildTrack(*track, options, soundfont, link);
+        if (result == 0) {
+            result = AwaitPreroll(*track, options.openTimeoutMs);
+        }
+    }
+    if (result != 0) {
+        return result;
+    }
+    tracks.emplace(alias, std::move(track));
+    return 0;
+}
+
+// The track opened ahead is this open's when it is the same file, unchanged:
+// its result, success or failure, is what this open would have found.
+bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track,
+                              MCIERROR* result) {
+    const std::unique_ptr<mci_gst::Ahead> taken = std::move(ahead);
+    if (!taken) {
+        return false;
+    }
+    taken->Finish();
+    mci_gst::FileIdentity identity;
+    if (!taken->fileOpened || !mci_gst::FileIdentity::Of(file, &identity) ||
+        !(identity == taken->identity)) {
+        return false;
+    }
+    *result = taken->result;
+    if (taken->result == 0) {
+        *track = std::move(taken->track);
+        // A stream error after the preroll reached nobody yet.
+        std::lock_guard<std::mutex> lock((*track)->shared->mutex);
+        (*track)->failed = (*track)->shared->failure != 0;
+    }
+    return true;
 }
 
 MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {

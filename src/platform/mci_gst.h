@@ -37,6 +37,13 @@ public:
     explicit GstMci(GstMciOptions options = GstMciOptions());
     ~GstMci() override;
 
+    // Starts GStreamer, then opens `path` on a thread of its own while the
+    // program goes on starting; returns once GStreamer has started. The next
+    // GstMci made with the same options hands the result to its first
+    // OpenElement when that opens the same, unchanged file; any other open
+    // ignores it. Call on the GUI thread, before that GstMci is made.
+    static void OpenAhead(const std::string& path, GstMciOptions options = GstMciOptions());
+
     GstMci(const GstMci&) = delete;
     GstMci& operator=(const GstMci&) = delete;
 

@@ -51,6 +51,30 @@ bool ReadPlaylistBytes(const std::string& path, std::string& bytes, bool& missin
     return true;
 }
 
+std::string PlaylistFileIn(const std::string& directory) {
+    // The root directory already ends in a slash.
+    if (!directory.empty() && directory.back() == '/') {
+        return directory + kPlaylistName;
+    }
+    return directory + "/" + kPlaylistName;
+}
+
+// One line of the playlist file from `start`; returns where the next begins.
+std::size_t ReadEntry(const std::string& bytes, std::size_t start, std::string* entry) {
+    std::size_t end = bytes.find('\n', start);
+    const bool lastLine = (end == std::string::npos);
+    if (lastLine) {
+        end = bytes.size();
+    }
+    std::size_t length = end - start;
+    // A carriage return right before the line feed belongs to the line end.
+    if (!lastLine && length > 0 && bytes[end - 1] == '\r') {
+        --length;
+    }
+    *entry = bytes.substr(start, length);
+    return end + 1;
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -97,12 +121,7 @@ void CMusicList::BuildFileName() {
         directory = cwd;
         std::free(cwd);
     }
-    // The root directory already ends in a slash.
-    if (!directory.empty() && directory.back() == '/') {
-        m_szFileName = directory + kPlaylistName;
-    } else {
-        m_szFileName = directory + "/" + kPlaylistName;
-    }
+    m_szFileName = PlaylistFileIn(directory);
 }
 
 void CMusicList::Load() {
@@ -123,20 +142,19 @@ void CMusicList::Load() {
 
     std::size_t start = 0;
     while (start < bytes.size() && m_nCount < kMaxMusic) {
-        std::size_t end = bytes.find('\n', start);
-        const bool lastLine = (end == std::string::npos);
-        if (lastLine) {
-            end = bytes.size();
-        }
-        std::size_t length = end - start;
-        // A carriage return right before the line feed belongs to the line end.
-        if (!lastLine && length > 0 && bytes[end - 1] == '\r') {
-            --length;
-        }
-        m_strMusic[static_cast<std::size_t>(m_nCount)] = bytes.substr(start, length);
+        start = ReadEntry(bytes, start, &m_strMusic[static_cast<std::size_t>(m_nCount)]);
         ++m_nCount;
-        start = end + 1;
     }
+}
+
+std::string ReadFirstMusic(const std::string& strDirectory) {
+    std::string bytes;
+    bool missing = false;
+    std::string first;
+    if (ReadPlaylistBytes(PlaylistFileIn(strDirectory), bytes, missing) && !bytes.empty()) {
+        ReadEntry(bytes, 0, &first);
+    }
+    return first;
 }
 
 int CMusicList::GetCount() const {

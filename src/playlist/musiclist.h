@@ -58,3 +58,8 @@ private:
     // instead of replacing a playlist nobody has seen.
     bool m_bUnreadableFile = false;
 };
+
+// The first entry of "Music.mus" in `strDirectory`, read as the store reads
+// it; empty when the file is missing, unreadable or empty. Nothing is created
+// or changed.
+std::string ReadFirstMusic(const std::string& strDirectory);

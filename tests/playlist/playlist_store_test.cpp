@@ -124,6 +124,24 @@ TEST_F(StoreTest, SaveThroughASymlinkRewritesTheLinkedFile) {
     EXPECT_EQ(ReadFile(), "/m/new.mid\r\n");
 }
 
+// What the start-up opens ahead is what the store will play first: entry 0.
+TEST_F(StoreTest, FirstMusicReadAheadIsTheStoresFirstEntryAndChangesNothing) {
+    const std::string notUtf8 = "/m/\xff\xfe song.wav";
+    const std::string files[] = {notUtf8 + "\r\n/m/b.mid\r\n", notUtf8, "\r\n/m/b.mid\r\n"};
+    for (const std::string& bytes : files) {
+        WriteFile(bytes);
+        EXPECT_EQ(ReadFirstMusic(m_path), MakeList()->GetMusic(0));
+    }
+    WriteFile("/m/a.mid\n");
+    EXPECT_EQ(ReadFirstMusic(m_path + "/"), "/m/a.mid");
+    // Missing, or a FIFO in its place: nothing, nothing made, no wait.
+    ASSERT_EQ(::unlink(FilePath().c_str()), 0);
+    EXPECT_EQ(ReadFirstMusic(m_path), "");
+    EXPECT_NE(::access(FilePath().c_str(), F_OK), 0);
+    ASSERT_EQ(::mkfifo(FilePath().c_str(), 0644), 0);
+    EXPECT_EQ(ReadFirstMusic(m_path), "");
+}
+
 TEST_F(StoreTest, MoveNextWrapsAndStaysAtZeroWhenEmpty) {
     WriteFile("a\nb\n");
     auto list = MakeList();

@@ -1,0 +1,150 @@
+// The first track opened ahead, while the program starts: the first open of
+// the same, unchanged file takes it; anything else opens as usual.
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#include "media_fixture.h"
+
+namespace media_test {
+namespace {
+
+using platform::MCI_NOTIFY_SUCCESSFUL;
+using platform::MCIERR_INVALID_FILE;
+
+constexpr double kTuneSeconds = 1.0;
+
+// How many of this process's descriptors are open on `path`.
+int DescriptorsOf(const std::string& path) {
+    int count = 0;
+    for (const QFileInfo& entry :
+         QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System)) {
+        count += entry.symLinkTarget().toStdString() == path ? 1 : 0;
+    }
+    return count;
+}
+
+class OpenAheadTest : public MediaTest {
+protected:
+    GstMciOptions Capturing(const std::string& capture) {
+        GstMciOptions options;
+        options.sinkDescription = CaptureSink(capture);
+        return options;
+    }
+
+    double CapturedSeconds(const std::string& capture) {
+        tunegen::Pcm pcm;
+        std::string error;
+        EXPECT_TRUE(tunegen::ReadWav(capture, &pcm, &error)) << error;
+        return pcm.Seconds();
+    }
+};
+
+TEST_F(OpenAheadTest, FirstOpenOfTheSameFileTakesTheTrackAndPlaysItWhole) {
+    const std::string tune = MakeTune(Format::Wav, kTuneSeconds);
+    const std::string capture = Path("out.wav");
+    const std::string kept = Path("kept.wav");
+    GstMci::OpenAhead(tune, Capturing(capture));
+    // The track opened ahead has its output file open once it is prerolled.
+    // Under another name only, that file tells whether the track played is
+    // that one: a track opened anew would make "out.wav" again.
+    ASSERT_TRUE(
+        PumpUntil([&] { return QFileInfo::exists(QString::fromStdString(capture)); }, 5000));
+    ASSERT_EQ(::link(capture.c_str(), kept.c_str()), 0);
+    ASSERT_EQ(::unlink(capture.c_str()), 0);
+
+    GstMci mci(Capturing(capture));
+    NotifyRecorder window;
+    PlayToEnd(mci, tune, window);
+    PumpFor(100);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(capture)));
+    EXPECT_NEAR(CapturedSeconds(kept), kTuneSeconds, 0.1);
+
+    // Later opens are ordinary ones and play as well.
+    NotifyRecorder again;
+    PlayToEnd(mci, tune, again);
+    EXPECT_EQ(again.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_NEAR(CapturedSeconds(capture), kTuneSeconds, 0.1);
+}
+
+TEST_F(OpenAheadTest, FileReplacedAfterItWasOpenedAheadPlaysTheNewFile) {
+    const std::string tune = MakeTune(Format::Wav, kTuneSeconds);
+    const std::string longer = MakeTune(Format::Wav, 2 * kTuneSeconds, "longer.wav");
+    const std::string capture = Path("out.wav");
+    GstMci::OpenAhead(tune, Capturing(capture));
+    ASSERT_TRUE(PumpUntil([&] { return DescriptorsOf(tune) > 0; }, 5000));
+    ASSERT_EQ(std::rename(longer.c_str(), tune.c_str()), 0);
+
+    GstMci mci(Capturing(capture));
+    NotifyRecorder window;
+    PlayToEnd(mci, tune, window);
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_NEAR(CapturedSeconds(capture), 2 * kTuneSeconds, 0.1);
+}
+
+TEST_F(OpenAheadTest, OtherFileFirstPlaysThatFileAndTheOneAheadIsLetGo) {
+    const std::string tune = MakeTune(Format::Wav, kTuneSeconds);
+    const std::string other = MakeTune(Format::Mp3, 2 * kTuneSeconds);
+    const std::string capture = Path("out.wav");
+    GstMci::OpenAhead(tune, Capturing(capture));
+    GstMci mci(Capturing(capture));
+    NotifyRecorder window;
+    PlayToEnd(mci, other, window);
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_NEAR(CapturedSeconds(capture), 2 * kTuneSeconds, 0.1);
+
+    // The file opened ahead is no longer held, and opens as usual.
+    EXPECT_EQ(DescriptorsOf(tune), 0);
+    NotifyRecorder second;
+    PlayToEnd(mci, tune, second);
+    EXPECT_EQ(second.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_NEAR(CapturedSeconds(capture), kTuneSeconds, 0.1);
+}
+
+TEST_F(OpenAheadTest, BrokenFileOpenedAheadFailsAsAnOrdinaryOpenDoes) {
+    const std::string bad = Path("bad.wav");
+    std::string error;
+    ASSERT_TRUE(tunegen::WriteBroken(bad, tunegen::Broken::TruncatedWav, &error)) << error;
+    const GstMciOptions options = Capturing(Path("out.wav"));
+    const MCIERROR ordinary = GstMci(options).OpenElement(bad, "themidi");
+    EXPECT_EQ(ordinary, MCIERR_INVALID_FILE);
+
+    GstMci::OpenAhead(bad, options);
+    GstMci mci(options);
+    EXPECT_EQ(mci.OpenElement(bad, "themidi"), ordinary);
+    // The alias stays free for the next track.
+    NotifyRecorder window;
+    PlayToEnd(mci, MakeTune(Format::Wav, kTuneSeconds), window);
+}
+
+TEST_F(OpenAheadTest, LayerWithOtherOptionsOrNoOpenAtAllLetsItGo) {
+    const std::string tune = MakeTune(Format::Midi, kTuneSeconds);
+
+    // Made for another output: the layer opens its own track, into its own.
+    GstMci::OpenAhead(tune, Capturing(Path("elsewhere.wav")));
+    {
+        GstMci mci(Capturing(Path("out.wav")));
+        NotifyRecorder window;
+        PlayToEnd(mci, tune, window);
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+        EXPECT_NEAR(CapturedSeconds(Path("out.wav")), kTuneSeconds, 0.1);
+    }
+    // A layer that never opens anything still ends, and lets the track go.
+    GstMci::OpenAhead(tune, Capturing(Path("out.wav")));
+    {
+        GstMci unused(Capturing(Path("out.wav")));
+        ASSERT_TRUE(PumpUntil([&] { return DescriptorsOf(tune) > 0; }, 5000));
+    }
+    EXPECT_EQ(DescriptorsOf(tune), 0);
+}
+
+}  // namespace
+}  // namespace media_test
