@@ -47,7 +47,6 @@ struct Settings {
     int threshold = 64;      // a sample above this (of 32767) is sound
     double playSeconds = 0;  // 0: stop the player at its first sound
     double timeout = 20;     // seconds to wait for the first sound
-    bool untilExit = false;  // let the player end by itself after the reading
     double from = 0;         // gaps: where in the recording to start
     double minGapMs = 1.0;   // gaps: shorter silences are within a waveform
     std::vector<char*> command;
@@ -352,9 +351,6 @@ int Launch(const Settings& settings) {
         std::printf("rss_kb=%ld\n", atEnd.rssKb);
         std::printf("threads=%d\n", atEnd.threads);
     }
-    if (settings.untilExit && !child.WaitExit(10)) {
-        std::printf("error=the player did not end by itself\n");
-    }
     child.Stop();
     std::printf("cpu_at_exit_s=%.3f\n", child.cpuAtExit);
     std::printf("exit=%s %d\n", child.signalled ? "signal" : "status", child.exitStatus);
@@ -540,7 +536,7 @@ int Tune(const std::string& format, const std::string& path, double seconds) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: melvane-bench-probe launch --record RAW [--play-seconds S] "
-                 "[--until-exit] [--timeout S] [--threshold N] -- COMMAND...\n"
+                 "[--timeout S] [--threshold N] -- COMMAND...\n"
                  "       melvane-bench-probe gaps --record RAW [--from S] [--min-gap-ms X] "
                  "[--threshold N]\n"
                  "       melvane-bench-probe edges --record WAV [--threshold N]\n"
@@ -556,10 +552,6 @@ bool ParseOptions(int argc, char** argv, Settings* settings) {
         if (arg == "--") {
             settings->command.assign(argv + i + 1, argv + argc);
             return !settings->command.empty();
-        }
-        if (arg == "--until-exit") {
-            settings->untilExit = true;
-            continue;
         }
         if (i + 1 >= argc) {
             return false;
