@@ -240,6 +240,14 @@ rig_cleanup() {
         cp -r "$RIG_DIR/logs/." "$RIG_SHOTS/" 2>/dev/null
         [ -f "$RIG_PLAYLIST" ] && cp "$RIG_PLAYLIST" "$RIG_SHOTS/Music.mus"
         rig_log "logs kept in $RIG_SHOTS"
+        # A second run of the scenario starts afresh in that folder: the test's
+        # own output keeps the ends of the logs.
+        local log
+        for log in "$RIG_DIR"/logs/*.log; do
+            [ -s "$log" ] || continue
+            rig_log "end of ${log##*/}:" >&2
+            tail -n 12 "$log" | sed "s/^/[$RIG_SCENARIO]    | /" >&2
+        done
     fi
     cd / && rm -rf "${RIG_DIR:?}"
     if [ "$status" -eq 0 ]; then
@@ -296,9 +304,16 @@ rig_start_tray_host() {
     "${RIG_ENV[@]}" "$@" >"$RIG_DIR/logs/$name.log" 2>&1 &
     rig_track $! "$name"
     RIG_TRAY_HOST_PID=$!
-    rig_wait_for 30 "the $name window" rig_find_visible_named "$window"
+    rig_wait_for 30 "the $name window" rig_tray_host_shown "$RIG_TRAY_HOST_PID" "$name" "$window"
     RIG_TRAY_HOST_WINDOW=$RIG_FOUND_WINDOW
     rig_ok "$name is up (window $RIG_TRAY_HOST_WINDOW)"
+}
+
+# rig_tray_host_shown PID NAME WINDOW: the host's window is up; a host that
+# ended instead fails the scenario at once.
+rig_tray_host_shown() {
+    rig_pid_alive "$1" || rig_fail "$2 ended before showing its window"
+    rig_find_visible_named "$3"
 }
 
 # An XEmbed tray that needs no window manager; by the time its panel is mapped
