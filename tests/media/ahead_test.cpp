@@ -35,6 +35,17 @@ protected:
         return options;
     }
 
+    // Plays `path` to its end as the next track, closes it, and says how long
+    // the sound written to `capture` lasts.
+    double PlayWhole(GstMci& mci, const std::string& path, const std::string& capture) {
+        NotifyRecorder window;
+        PlayToEnd(mci, path, window);
+        PumpFor(50);
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+        return CapturedSeconds(capture);
+    }
+
     double CapturedSeconds(const std::string& capture) {
         tunegen::Pcm pcm;
         std::string error;
@@ -57,20 +68,11 @@ TEST_F(OpenAheadTest, FirstOpenOfTheSameFileTakesTheTrackAndPlaysItWhole) {
     ASSERT_EQ(::unlink(capture.c_str()), 0);
 
     GstMci mci(Capturing(capture));
-    NotifyRecorder window;
-    PlayToEnd(mci, tune, window);
-    PumpFor(100);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    EXPECT_NEAR(PlayWhole(mci, tune, kept), kTuneSeconds, 0.1);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(capture)));
-    EXPECT_NEAR(CapturedSeconds(kept), kTuneSeconds, 0.1);
 
     // Later opens are ordinary ones and play as well.
-    NotifyRecorder again;
-    PlayToEnd(mci, tune, again);
-    EXPECT_EQ(again.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-    EXPECT_NEAR(CapturedSeconds(capture), kTuneSeconds, 0.1);
+    EXPECT_NEAR(PlayWhole(mci, tune, capture), kTuneSeconds, 0.1);
 }
 
 TEST_F(OpenAheadTest, FileReplacedAfterItWasOpenedAheadPlaysTheNewFile) {
@@ -82,10 +84,7 @@ TEST_F(OpenAheadTest, FileReplacedAfterItWasOpenedAheadPlaysTheNewFile) {
     ASSERT_EQ(std::rename(longer.c_str(), tune.c_str()), 0);
 
     GstMci mci(Capturing(capture));
-    NotifyRecorder window;
-    PlayToEnd(mci, tune, window);
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-    EXPECT_NEAR(CapturedSeconds(capture), 2 * kTuneSeconds, 0.1);
+    EXPECT_NEAR(PlayWhole(mci, tune, capture), 2 * kTuneSeconds, 0.1);
 }
 
 TEST_F(OpenAheadTest, OtherFileFirstPlaysThatFileAndTheOneAheadIsLetGo) {
@@ -94,18 +93,11 @@ TEST_F(OpenAheadTest, OtherFileFirstPlaysThatFileAndTheOneAheadIsLetGo) {
     const std::string capture = Path("out.wav");
     GstMci::OpenAhead(tune, Capturing(capture));
     GstMci mci(Capturing(capture));
-    NotifyRecorder window;
-    PlayToEnd(mci, other, window);
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-    EXPECT_NEAR(CapturedSeconds(capture), 2 * kTuneSeconds, 0.1);
+    EXPECT_NEAR(PlayWhole(mci, other, capture), 2 * kTuneSeconds, 0.1);
 
     // The file opened ahead is no longer held, and opens as usual.
     EXPECT_EQ(DescriptorsOf(tune), 0);
-    NotifyRecorder second;
-    PlayToEnd(mci, tune, second);
-    EXPECT_EQ(second.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-    EXPECT_NEAR(CapturedSeconds(capture), kTuneSeconds, 0.1);
+    EXPECT_NEAR(PlayWhole(mci, tune, capture), kTuneSeconds, 0.1);
 }
 
 TEST_F(OpenAheadTest, BrokenFileOpenedAheadFailsAsAnOrdinaryOpenDoes) {
@@ -131,11 +123,7 @@ TEST_F(OpenAheadTest, LayerWithOtherOptionsOrNoOpenAtAllLetsItGo) {
     GstMci::OpenAhead(tune, Capturing(Path("elsewhere.wav")));
     {
         GstMci mci(Capturing(Path("out.wav")));
-        NotifyRecorder window;
-        PlayToEnd(mci, tune, window);
-        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-        EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-        EXPECT_NEAR(CapturedSeconds(Path("out.wav")), kTuneSeconds, 0.1);
+        EXPECT_NEAR(PlayWhole(mci, tune, Path("out.wav")), kTuneSeconds, 0.1);
     }
     // A layer that never opens anything still ends, and lets the track go.
     GstMci::OpenAhead(tune, Capturing(Path("out.wav")));
