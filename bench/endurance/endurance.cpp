@@ -30,6 +30,7 @@
 #include "platform/autostart.h"
 #include "platform/mci_gst.h"
 #include "platform/popupmenu.h"
+#include "platform/process.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
@@ -367,6 +368,8 @@ void PrintFdChange(const Usage& before, const Usage& after) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the program itself does.
+    platform::KeepTheHeapSmall();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

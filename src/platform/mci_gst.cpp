@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gst/gst.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -842,8 +843,15 @@ void GstMci::Impl::KeepSynthForLater(Track& track) {
 }
 
 void GstMci::Impl::ReleaseSpentSynths() {
-    for (GstElement* synth : std::exchange(spentSynths, {})) {
+    const std::vector<GstElement*> spent = std::exchange(spentSynths, {});
+    for (GstElement* synth : spent) {
         gst_object_unref(synth);
+    }
+    // A synth's soundfont is megabytes in many blocks, freed on the thread
+    // that made them; malloc would keep most of it for later, and over many
+    // MIDI tracks the program grew by megabytes of free memory.
+    if (!spent.empty()) {
+        malloc_trim(0);
     }
 }
 

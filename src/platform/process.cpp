@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <limits.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <vector>
@@ -19,6 +20,18 @@ std::string GetModuleFileName() {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+void KeepTheHeapSmall() {
+    // Each MIDI track's synth takes megabytes for its soundfont and gives them
+    // back when the track closes, on whichever streaming thread made it. Left
+    // to itself, malloc raises its threshold for mapping large blocks after
+    // the first is freed, and keeps what is freed in one heap per thread, so
+    // the program grew by megabytes over a thousand track changes, all of it
+    // free. Fixing the threshold hands such blocks back at once; two heaps
+    // are plenty for a player's few threads.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_ARENA_MAX, 2);
 }
 
 bool SetCurrentDirectory(const std::string& directory) {
