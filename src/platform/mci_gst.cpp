@@ -658,9 +658,10 @@ void GstMci::OpenAhead(const std::string& path, GstMciOptions options) {
     pending.reset();
     pending = std::make_unique<mci_gst::Ahead>(path, std::move(options));
     pending->Start();
-    // GStreamer's start and Qt's load the same way (libraries, files); side by
-    // side on a small machine each only slows the other down. The preroll that
-    // follows mostly waits for the sound server, and overlaps well.
+    // GStreamer's start is work of the same kind as Qt's (loading libraries
+    // and reading files) and competes with it on a small machine; the preroll
+    // that follows mostly waits for the sound server, and that is what runs
+    // beside the window's making.
     pending->WaitStarted();
 }
 
