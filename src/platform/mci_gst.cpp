@@ -18,6 +18,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -193,13 +194,12 @@ struct FileIdentity {
     off_t size = 0;
     timespec modified{};
 
-    static bool Of(const UniqueFd& file, FileIdentity* identity) {
+    static std::optional<FileIdentity> Of(const UniqueFd& file) {
         struct stat info {};
         if (::fstat(file.Get(), &info) != 0) {
-            return false;
+            return std::nullopt;
         }
-        *identity = FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-        return true;
+        return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     }
     bool operator==(const FileIdentity& other) const {
         return device == other.device && inode == other.inode && size == other.size &&
@@ -240,9 +240,9 @@ struct Ahead {
     bool gstReady = false;
     std::string soundfont;
 
-    // The worker's results, read after Finish.
-    bool fileOpened = false;
-    FileIdentity identity;
+    // The worker's results, read after Finish; no identity when the file
+    // could not be opened.
+    std::optional<FileIdentity> identity;
     MCIERROR result = MCIERR_FILE_NOT_FOUND;
     std::unique_ptr<Track> track;
 };
@@ -614,6 +614,16 @@ MCIERROR AwaitPreroll(Track& track, int timeoutMs) {
     return 0;
 }
 
+// A track whose file is open: its pipeline built and prerolled.
+MCIERROR PrepareTrack(Track& track, std::uint32_t deviceId, const GstMciOptions& options,
+                      const std::string& soundfont, const std::shared_ptr<LayerLink>& link) {
+    track.deviceId = deviceId;
+    if (const MCIERROR error = BuildTrack(track, options, soundfont, link)) {
+        return error;
+    }
+    return AwaitPreroll(track, options.openTimeoutMs);
+}
+
 }  // namespace
 
 void mci_gst::Ahead::Start() {
@@ -634,15 +644,14 @@ void mci_gst::Ahead::Run() {
         return;
     }
     auto opened = std::make_unique<Track>();
-    if (OpenRegularFile(path, &opened->file) != 0 || !FileIdentity::Of(opened->file, &identity)) {
+    if (OpenRegularFile(path, &opened->file) != 0) {
         return;
     }
-    fileOpened = true;
-    opened->deviceId = kAheadDeviceId;
-    result = BuildTrack(*opened, options, soundfont, link);
-    if (result == 0) {
-        result = AwaitPreroll(*opened, options.openTimeoutMs);
+    identity = FileIdentity::Of(opened->file);
+    if (!identity) {
+        return;
     }
+    result = PrepareTrack(*opened, kAheadDeviceId, options, soundfont, link);
     if (result == 0) {
         track = std::move(opened);
     }
@@ -683,11 +692,7 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
     }
     MCIERROR result = 0;
     if (!AdoptAhead(track->file, &track, &result)) {
-        track->deviceId = nextDeviceId++;
-        result = BuildTrack(*track, options, soundfont, link);
-        if (result == 0) {
-            result = AwaitPreroll(*track, options.openTimeoutMs);
-        }
+        result = PrepareTrack(*track, nextDeviceId++, options, soundfont, link);
     }
     if (result != 0) {
         return result;
@@ -705,9 +710,8 @@ bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* trac
         return false;
     }
     taken->Finish();
-    mci_gst::FileIdentity identity;
-    if (!taken->fileOpened || !mci_gst::FileIdentity::Of(file, &identity) ||
-        !(identity == taken->identity)) {
+    const std::optional<mci_gst::FileIdentity> identity = mci_gst::FileIdentity::Of(file);
+    if (!identity || !taken->identity || !(*identity == *taken->identity)) {
         return false;
     }
     *result = taken->result;

@@ -37,11 +37,8 @@ QPixmap LoadBitmap(int id) {
 }
 
 QIcon LoadIcon(int id) {
-    const QPixmap picture = LoadPng(id);
-    if (picture.isNull()) {
-        return QIcon();
-    }
-    return QIcon(picture);
+    // A missing picture gives a null icon.
+    return QIcon(LoadPng(id));
 }
 
 QPixmap LoadIconImage(int id, int cx, int cy) {
