@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <cerrno>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "platform/mci_gst_command.h"
+#include "platform/mci_gst_synth.h"
 #include "platform/wnd_qt.h"
 
 namespace platform {
@@ -88,12 +90,16 @@ bool StartGStreamer() {
     GError* raw = nullptr;
     const bool ready = gst_init_check(nullptr, nullptr, &raw);
     ErrorPtr error(raw);
+    if (ready) {
+        mci_gst::RegisterKeptSynth();
+    }
     return ready;
 }
 
 bool SameOptions(const GstMciOptions& a, const GstMciOptions& b) {
     return a.sinkDescription == b.sinkDescription && a.openTimeoutMs == b.openTimeoutMs &&
-           a.soundfontPlaces == b.soundfontPlaces && a.midiGain == b.midiGain;
+           a.soundfontPlaces == b.soundfontPlaces && a.midiGain == b.midiGain &&
+           a.keepSynthMs == b.keepSynthMs;
 }
 
 // The device number of a track opened ahead; later opens count on from it.
@@ -150,18 +156,12 @@ struct TrackShared {
 
     std::mutex mutex;
     std::condition_variable settled;
-    bool prerolled = false;       // guarded by mutex
-    MCIERROR failure = 0;         // guarded by mutex
-    GstElement* synth = nullptr;  // guarded by mutex; a reference of our own
+    bool prerolled = false;  // guarded by mutex
+    MCIERROR failure = 0;    // guarded by mutex
 
     TrackShared() = default;
     TrackShared(const TrackShared&) = delete;
     TrackShared& operator=(const TrackShared&) = delete;
-    ~TrackShared() {
-        if (synth != nullptr) {
-            gst_object_unref(synth);
-        }
-    }
 };
 
 struct Track {
@@ -266,8 +266,9 @@ struct GstMci::Impl {
     MCIERROR Open(const std::string& path, const std::string& alias);
     MCIERROR Command(const std::string& text, HWND callback);
     void OnStreamEvent(std::uint32_t deviceId, StreamEvent event, std::uint64_t generation);
-    void KeepSynthForLater(Track& track);
+    void ReleaseSpentSynthsLater();
     void ReleaseSpentSynths();
+    void ReleaseWaitingSynth();
 
     bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
     MCIERROR Play(Track& track, QObject* target);
@@ -287,9 +288,9 @@ struct GstMci::Impl {
     std::map<std::string, std::unique_ptr<Track>> tracks;
     std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
     QObject relay;  // lives on the GUI thread; stream events are queued to it
-    // MIDI synths of closed tracks, let go of once the command that closed
-    // them is over (see KeepSynthForLater).
-    std::vector<GstElement*> spentSynths;
+    // Lets go of the synth that waits for a next MIDI track once it has
+    // waited options.keepSynthMs.
+    QTimer synthWait;
 };
 
 namespace {
@@ -443,7 +444,7 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
                               GConnectFlags());
         return;
     }
-    if (!IsMadeBy(element, "fluiddec")) {
+    if (!IsMadeBy(element, mci_gst::kKeptSynthFactory)) {
         return;
     }
     TrackShared& shared = SharedOf(data);
@@ -453,10 +454,6 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
     }
     g_object_set(element, "soundfont", shared.soundfont.c_str(), "synth-gain",
                  static_cast<gdouble>(shared.midiGain), nullptr);
-    std::lock_guard<std::mutex> lock(shared.mutex);
-    if (shared.synth == nullptr) {
-        shared.synth = GST_ELEMENT_CAST(gst_object_ref(element));
-    }
 }
 
 GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
@@ -481,6 +478,8 @@ GstMci::Impl::Impl(GstMciOptions opts)
         gstReady = StartGStreamer();
         soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
     }
+    synthWait.setSingleShot(true);
+    QObject::connect(&synthWait, &QTimer::timeout, &relay, [this] { ReleaseWaitingSynth(); });
     std::lock_guard<std::mutex> lock(link->mutex);
     link->relay = &relay;
     link->owner = this;
@@ -496,7 +495,9 @@ GstMci::Impl::~Impl() {
         Abort(*entry.second);
     }
     tracks.clear();
+    ahead.reset();
     ReleaseSpentSynths();
+    ReleaseWaitingSynth();
 }
 
 MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
@@ -695,6 +696,8 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
         result = PrepareTrack(*track, nextDeviceId++, options, soundfont, link);
     }
     if (result != 0) {
+        // A synth whose soundfont would not load is not kept.
+        ReleaseSpentSynthsLater();
         return result;
     }
     tracks.emplace(alias, std::move(track));
@@ -712,6 +715,8 @@ bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* trac
     taken->Finish();
     const std::optional<mci_gst::FileIdentity> identity = mci_gst::FileIdentity::Of(file);
     if (!identity || !taken->identity || !(*identity == *taken->identity)) {
+        // The track opened ahead closes as `taken` goes.
+        ReleaseSpentSynthsLater();
         return false;
     }
     *result = taken->result;
@@ -751,8 +756,8 @@ MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
             return 0;
         case mci_gst::Command::Verb::Close:
             Abort(track);
-            KeepSynthForLater(track);
             tracks.erase(found);
+            ReleaseSpentSynthsLater();
             return 0;
     }
     return MCIERR_UNRECOGNIZED_COMMAND;
@@ -827,35 +832,33 @@ void GstMci::Impl::Abort(Track& track) {
     track.notifyTarget = nullptr;
 }
 
-// The synth's soundfont is freed by a timer of the synth's own that looks
-// every 100 ms, and the last reference to the synth waits for it: up to 100 ms
-// of silence when a MIDI track is closed between two tracks. Its last
-// reference is therefore dropped from the event loop once the command is
-// over, when the next track already plays; still on the GUI thread, so never
-// while another synth is being made during an open.
-void GstMci::Impl::KeepSynthForLater(Track& track) {
-    GstElement* synth = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(track.shared->mutex);
-        synth = std::exchange(track.shared->synth, nullptr);
-    }
-    if (synth == nullptr) {
-        return;
-    }
-    spentSynths.push_back(synth);
+// A closed track hands its MIDI synth on to the next one. One set aside is let
+// go of once the command is over, when the next track already plays: letting
+// go waits up to 100 ms for the synth's soundfont to be freed.
+void GstMci::Impl::ReleaseSpentSynthsLater() {
     QMetaObject::invokeMethod(
         &relay, [this] { ReleaseSpentSynths(); }, Qt::QueuedConnection);
 }
 
 void GstMci::Impl::ReleaseSpentSynths() {
-    const std::vector<GstElement*> spent = std::exchange(spentSynths, {});
+    const std::vector<GstElement*> spent = mci_gst::TakeSpentSynths();
     for (GstElement* synth : spent) {
-        gst_object_unref(synth);
+        mci_gst::LetGoOfSynth(synth);
     }
     // A synth's soundfont is megabytes in many blocks, freed on the thread
-    // that made them; malloc would keep most of it for later, and over many
-    // MIDI tracks the program grew by megabytes of free memory.
+    // that made them; malloc would keep most of it for later.
     if (!spent.empty()) {
+        malloc_trim(0);
+    }
+    if (mci_gst::HasWaitingSynth()) {
+        synthWait.start(options.keepSynthMs);
+    }
+}
+
+void GstMci::Impl::ReleaseWaitingSynth() {
+    synthWait.stop();
+    if (GstElement* synth = mci_gst::TakeWaitingSynth()) {
+        mci_gst::LetGoOfSynth(synth);
         malloc_trim(0);
     }
 }

@@ -28,6 +28,9 @@ struct GstMciOptions {
     // The synth's master gain. The synth's own default (0.2) is far quieter
     // than ordinary WAV and MP3 files; this brings MIDI to about their level.
     double midiGain = 2.5;
+    // How long the MIDI synth stays loaded after its track closes, waiting
+    // for a next MIDI track with the same soundfont and gain.
+    int keepSynthMs = 30000;
 };
 
 // Must be made, used and destroyed on the GUI thread: notifications are

@@ -136,8 +136,9 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     if (kFreedMemoryIsHeldBack) {
         GTEST_SKIP() << "the address sanitizer quarantines freed memory";
     }
-    // Each MIDI track holds its own copy of the soundfont, megabytes large,
-    // so a pipeline that outlived its close would show at once.
+    // A MIDI track's synth holds the soundfont, megabytes large; one synth
+    // is handed from track to track, so a pipeline or synth that outlived
+    // its close would show at once.
     auto mci = Layer(kFastSink);
     const std::string path = MakeTune(Format::Midi, 0.3);
     auto cycle = [&] {
@@ -153,7 +154,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     for (int i = 0; i < 10; ++i) {
         cycle();
     }
-    // Closed synths are let go of once the closing command is over.
+    // Synths set aside are let go of once the closing command is over.
     PumpFor(100);
     ASSERT_GT(before, 0);
     // A pipeline kept per close would be some 8 MB each, 80 MB in all.

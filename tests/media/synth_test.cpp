@@ -1,0 +1,211 @@
+// The MIDI synth kept between tracks: the next MIDI track plays on the synth
+// the last one left loaded, as it would on a new synth and with nothing of the
+// last track in it, and the synth is let go of once it has waited long enough.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "media_fixture.h"
+
+namespace media_test {
+namespace {
+
+using platform::MCI_NOTIFY_SUCCESSFUL;
+
+// The capture without dither: silence stays digital silence.
+std::string ExactCaptureSink(const std::string& wavPath) {
+    return "audioconvert dithering=none ! audio/x-raw,format=S16LE ! wavenc ! filesink "
+           "location=\"" +
+           wavPath + "\"";
+}
+
+void WriteMidi(const std::string& path, const std::vector<unsigned char>& track) {
+    const unsigned char header[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96};
+    const unsigned char length[] = {'M', 'T', 'r', 'k',
+                                    0,   0,   0,   static_cast<unsigned char>(track.size())};
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(header), sizeof(header));
+    out.write(reinterpret_cast<const char*>(length), sizeof(length));
+    out.write(reinterpret_cast<const char*>(track.data()), static_cast<long>(track.size()));
+    ASSERT_TRUE(out.good());
+}
+
+// A MIDI file that leaves the synth as unlike a new one as it can: another
+// instrument, the pitch bent, the sustain pedal down, reverb and chorus up,
+// and two notes still sounding when the file ends a second later.
+void WriteStateChangingMidi(const std::string& path) {
+    WriteMidi(path, {
+                        0x00, 0xC0, 0x13,        // organ
+                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
+                        0x00, 0xB0, 0x5B, 0x7F,  // reverb send
+                        0x00, 0xB0, 0x5D, 0x7F,  // chorus send
+                        0x00, 0xB0, 0x07, 0x50,  // channel volume
+                        0x00, 0xE0, 0x00, 0x70,  // pitch bent up
+                        0x00, 0x90, 0x3C, 0x64,  // C4 on
+                        0x00, 0x90, 0x43, 0x64,  // G4 on
+                        0x81, 0x40,              // 192 ticks: one second at 96 a beat
+                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
+                    });
+}
+
+// One second of nothing at all.
+void WriteSilentMidi(const std::string& path) {
+    WriteMidi(path, {0x81, 0x40, 0xFF, 0x2F, 0x00});
+}
+
+// RMS of each 50 ms of the first channel, full scale 1.0.
+std::vector<double> Envelope(const tunegen::Pcm& pcm) {
+    const std::size_t frames = pcm.samples.size() / 2;
+    const std::size_t window = static_cast<std::size_t>(pcm.sampleRate) / 20;
+    std::vector<double> envelope;
+    for (std::size_t start = 0; start + window <= frames; start += window) {
+        double sum = 0;
+        for (std::size_t i = start; i < start + window; ++i) {
+            const double value = pcm.samples[2 * i] / 32768.0;
+            sum += value * value;
+        }
+        envelope.push_back(std::sqrt(sum / window));
+    }
+    return envelope;
+}
+
+// Swings of the first channel from below -1% of full scale to above +1% and
+// back, per second: rises with the pitch, and ignores the faint.
+double SwingsPerSecond(const tunegen::Pcm& pcm) {
+    constexpr int kThreshold = 328;
+    std::size_t swings = 0;
+    int side = 0;
+    for (std::size_t i = 0; i < pcm.samples.size(); i += 2) {
+        const int now = pcm.samples[i] > kThreshold ? 1 : pcm.samples[i] < -kThreshold ? -1 : 0;
+        if (now != 0 && now != side) {
+            swings += side != 0 ? 1 : 0;
+            side = now;
+        }
+    }
+    return swings / pcm.Seconds();
+}
+
+class KeptSynthTest : public MediaTest {
+protected:
+    GstMciOptions Capturing(const std::string& capture) {
+        GstMciOptions options;
+        options.sinkDescription = ExactCaptureSink(capture);
+        return options;
+    }
+
+    // Plays `path` to its end and closes it.
+    void PlayAndClose(GstMci& mci, const std::string& path) {
+        NotifyRecorder window;
+        PlayToEnd(mci, path, window);
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    }
+
+    tunegen::Pcm Captured(const std::string& capture) {
+        tunegen::Pcm pcm;
+        std::string error;
+        EXPECT_TRUE(tunegen::ReadWav(capture, &pcm, &error)) << error;
+        return pcm;
+    }
+};
+
+TEST_F(KeptSynthTest, NextTrackStartsFromSilence) {
+    const std::string capture = Path("out.wav");
+    GstMci mci(Capturing(capture));
+    const std::string changing = Path("changing.mid");
+    const std::string silent = Path("silent.mid");
+    WriteStateChangingMidi(changing);
+    WriteSilentMidi(silent);
+
+    PlayAndClose(mci, changing);
+    ASSERT_GT(Captured(capture).Rms(), 0.01);
+    PlayAndClose(mci, silent);
+    const tunegen::Pcm after = Captured(capture);
+    EXPECT_NEAR(after.Seconds(), 1.0, 0.1);
+    // The chord left sounding came through at about -20 dB; what is left of
+    // the reverb's tail is below -60 dB.
+    EXPECT_LT(after.Rms(), 0.001);
+}
+
+TEST_F(KeptSynthTest, NextTrackSoundsAsOnANewSynth) {
+    const std::string capture = Path("out.wav");
+    GstMci mci(Capturing(capture));
+    const std::string tune = MakeTune(Format::Midi, 1.0);
+    const std::string changing = Path("changing.mid");
+    WriteStateChangingMidi(changing);
+
+    PlayAndClose(mci, tune);
+    const tunegen::Pcm fresh = Captured(capture);
+    PlayAndClose(mci, changing);
+    PlayAndClose(mci, tune);
+    const tunegen::Pcm kept = Captured(capture);
+
+    // The synth starts its notes on its own 64-frame grid, which is where the
+    // last track left it: the two differ sample for sample, not in sound.
+    const std::vector<double> freshEnvelope = Envelope(fresh);
+    const std::vector<double> keptEnvelope = Envelope(kept);
+    ASSERT_EQ(keptEnvelope.size(), freshEnvelope.size());
+    ASSERT_GT(fresh.Rms(), 0.03);
+    for (std::size_t i = 0; i < freshEnvelope.size(); ++i) {
+        EXPECT_NEAR(keptEnvelope[i], freshEnvelope[i], 0.1 * freshEnvelope[i] + 0.002)
+            << "at " << i * 50 << " ms";
+    }
+    // The same pitch: the bend left over would put it some 10% higher.
+    EXPECT_NEAR(SwingsPerSecond(kept), SwingsPerSecond(fresh), 0.02 * SwingsPerSecond(fresh));
+}
+
+TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
+    const std::string installed = GstMci().Soundfont();
+    if (installed.empty()) {
+        GTEST_SKIP() << "no soundfont installed";
+    }
+    // A soundfont of the test's own, so that it can go away: a synth that
+    // still plays once the file is gone is one that kept it loaded.
+    const std::string font = Path("font.sf2");
+    std::filesystem::copy_file(installed, font);
+    GstMciOptions options;
+    options.sinkDescription = kFastSink;
+    options.soundfontPlaces = {font};
+    options.keepSynthMs = 300;
+    GstMci mci(options);
+    ASSERT_EQ(mci.Soundfont(), font);
+    const std::string tune = MakeTune(Format::Midi, 0.3);
+
+    PlayAndClose(mci, tune);
+    ASSERT_EQ(std::remove(font.c_str()), 0);
+    // A WAV track in between leaves the MIDI synth waiting.
+    PlayAndClose(mci, MakeTune(Format::Wav, 0.2));
+    PlayAndClose(mci, tune);
+
+    // Left waiting longer than it may, it is let go of; a new synth finds no
+    // soundfont, and the open says so.
+    PumpFor(600);
+    EXPECT_NE(mci.OpenElement(tune, "themidi"), 0u);
+    // The failure leaves nothing behind: the alias is free again.
+    NotifyRecorder window;
+    PlayToEnd(mci, MakeTune(Format::Wav, 0.2, "after.wav"), window);
+}
+
+TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
+    const std::string tune = MakeTune(Format::Midi, 1.0);
+    GstMciOptions loud;
+    loud.sinkDescription = ExactCaptureSink(Path("loud.wav"));
+    GstMciOptions quiet = loud;
+    quiet.sinkDescription = ExactCaptureSink(Path("quiet.wav"));
+    quiet.midiGain = loud.midiGain / 5;
+
+    GstMci first(loud);
+    PlayAndClose(first, tune);
+    // The first layer's synth waits while the second plays.
+    GstMci second(quiet);
+    PlayAndClose(second, tune);
+
+    const double loudRms = Captured(Path("loud.wav")).Rms();
+    ASSERT_GT(loudRms, 0.03);
+    EXPECT_LT(Captured(Path("quiet.wav")).Rms(), loudRms / 3);
+}
+
+}  // namespace
+}  // namespace media_test
