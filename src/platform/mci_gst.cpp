@@ -83,17 +83,19 @@ void ShutDown(GstElement* pipeline) {
     gst_object_unref(pipeline);
 }
 
+// GStreamer may have been started by others in the process already; the kept
+// synth is registered either way.
 bool StartGStreamer() {
-    if (gst_is_initialized()) {
-        return true;
+    if (!gst_is_initialized()) {
+        GError* raw = nullptr;
+        const bool ready = gst_init_check(nullptr, nullptr, &raw);
+        ErrorPtr error(raw);
+        if (!ready) {
+            return false;
+        }
     }
-    GError* raw = nullptr;
-    const bool ready = gst_init_check(nullptr, nullptr, &raw);
-    ErrorPtr error(raw);
-    if (ready) {
-        mci_gst::RegisterKeptSynth();
-    }
-    return ready;
+    mci_gst::RegisterKeptSynth();
+    return true;
 }
 
 bool SameOptions(const GstMciOptions& a, const GstMciOptions& b) {
