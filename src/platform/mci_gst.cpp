@@ -72,9 +72,6 @@ private:
     int m_fd = -1;
 };
 
-// playbin's "flags": audio only; no video, subtitles or software volume.
-constexpr guint kPlayFlagAudio = 0x2;
-
 enum class StreamEvent { End, Failure };
 
 // Tears a pipeline down; the streaming threads are joined before it returns.
@@ -147,8 +144,9 @@ struct TrackShared {
     std::uint32_t deviceId = 0;
     std::string soundfont;
     double midiGain = 1.0;
-    GstElement* pipeline = nullptr;  // borrowed: tells the pipeline's own messages
-    GstElement* sink = nullptr;      // borrowed: tells a failing output from bad data
+    GstElement* pipeline = nullptr;    // borrowed: tells the pipeline's own messages
+    GstElement* sink = nullptr;        // borrowed: tells a failing output from bad data
+    GstElement* audioInput = nullptr;  // borrowed: where the decoded sound goes
 
     // Raised by every play; an end of stream is credited to the play whose
     // number it read, so one from before a stop or a replay is recognised.
@@ -436,16 +434,9 @@ bool IsMadeBy(GstElement* element, const char* factoryName) {
     return factory != nullptr && std::strcmp(GST_OBJECT_NAME(factory), factoryName) == 0;
 }
 
-// playbin makes its decoders while it discovers the stream: the MIDI synth
-// gets our soundfont and gain before it loads anything, and the decoder is
-// watched for a file without audio.
-void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
-    if (IsMadeBy(element, "uridecodebin")) {
-        g_signal_connect_data(element, "no-more-pads", G_CALLBACK(OnNoMorePads),
-                              NewSharedRef(*static_cast<SharedRef*>(data)), DeleteSharedRefClosure,
-                              GConnectFlags());
-        return;
-    }
+// The decoder makes its elements while it discovers the stream: the MIDI
+// synth gets our soundfont and gain before it loads anything.
+void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     if (!IsMadeBy(element, mci_gst::kKeptSynthFactory)) {
         return;
     }
@@ -456,6 +447,28 @@ void OnElementSetup(GstElement*, GstElement* element, gpointer data) {
     }
     g_object_set(element, "soundfont", shared.soundfont.c_str(), "synth-gain",
                  static_cast<gdouble>(shared.midiGain), nullptr);
+}
+
+// The file's first audio stream plays; any other stream is taken and thrown
+// away, so that it cannot hold the file up.
+void OnDecodedPad(GstElement*, GstPad* pad, gpointer data) {
+    TrackShared& shared = SharedOf(data);
+    if (IsAudioPad(pad)) {
+        PadPtr input(gst_element_get_static_pad(shared.audioInput, "sink"));
+        if (input && !gst_pad_is_linked(input.get()) &&
+            gst_pad_link(pad, input.get()) == GST_PAD_LINK_OK) {
+            return;
+        }
+    }
+    GstElement* discard = gst_element_factory_make("fakesink", nullptr);
+    if (discard == nullptr) {
+        return;
+    }
+    g_object_set(discard, "sync", FALSE, "async", FALSE, nullptr);
+    gst_bin_add(GST_BIN_CAST(shared.pipeline), discard);
+    PadPtr input(gst_element_get_static_pad(discard, "sink"));
+    gst_pad_link(pad, input.get());
+    gst_element_sync_state_with_parent(discard);
 }
 
 GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
@@ -525,6 +538,9 @@ MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
 
 namespace {
 
+// The file, read through the descriptor opened above, into a decoder that
+// finds its format; the first audio stream out of it is converted to what the
+// output takes. The name is never converted, so any bytes in it are fine.
 MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::string& soundfont,
                     const std::shared_ptr<LayerLink>& link) {
     auto shared = std::make_shared<TrackShared>();
@@ -533,46 +549,54 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     shared->soundfont = soundfont;
     shared->midiGain = options.midiGain;
 
-    GstElement* made = gst_element_factory_make("playbin", nullptr);
-    if (made == nullptr) {
-        return MCIERR_CANNOT_LOAD_DRIVER;
-    }
-    ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(made)));
-
+    ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GError* raw = nullptr;
     GstElement* parsed =
         gst_parse_bin_from_description(options.sinkDescription.c_str(), TRUE, &raw);
     ErrorPtr parseError(raw);
-    if (parsed == nullptr) {
+    GstElement* const parts[] = {
+        gst_element_factory_make("filesrc", nullptr),
+        gst_element_factory_make("decodebin", nullptr),
+        gst_element_factory_make("audioconvert", nullptr),
+        gst_element_factory_make("audioresample", nullptr),
+        parsed,
+    };
+    bool complete = !parseError;
+    for (GstElement* part : parts) {
+        if (part == nullptr) {
+            complete = false;
+        } else {
+            gst_bin_add(GST_BIN_CAST(pipeline.get()), part);
+        }
+    }
+    if (!complete) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
-    ElementPtr sink(GST_ELEMENT_CAST(gst_object_ref_sink(parsed)));
-    PadPtr sinkPad(gst_element_get_static_pad(sink.get(), "sink"));
-    if (parseError || !sinkPad) {
+    GstElement* source = parts[0];
+    GstElement* decoder = parts[1];
+    GstElement* sink = parts[4];
+    PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
+    if (!sinkPad || !gst_element_link(source, decoder) ||
+        !gst_element_link_many(parts[2], parts[3], sink, nullptr)) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     shared->pipeline = pipeline.get();
-    shared->sink = sink.get();
+    shared->sink = sink;
+    shared->audioInput = parts[2];
     gst_pad_add_probe(
         sinkPad.get(),
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
         OnFirstBuffer, NewSharedRef(shared), DeleteSharedRef);
 
-    // The pipeline reads the descriptor opened above; the name is never
-    // converted, so any bytes in it are fine.
-    const std::string uri = "file:///proc/self/fd/" + std::to_string(track.file.Get());
-    g_object_set(pipeline.get(), "uri", uri.c_str(), "flags", kPlayFlagAudio, "audio-sink",
-                 sink.get(), nullptr);
-    // A file with pictures in it would otherwise have playbin try the desktop's
-    // video outputs while it sorts out the streams, and some of those bring
-    // down a process that has no screen for them.
-    GstElement* noVideo = gst_element_factory_make("fakesink", nullptr);
-    if (noVideo == nullptr) {
-        return MCIERR_CANNOT_LOAD_DRIVER;
-    }
-    g_object_set(pipeline.get(), "video-sink", noVideo, nullptr);
-    g_signal_connect_data(pipeline.get(), "element-setup", G_CALLBACK(OnElementSetup),
-                          NewSharedRef(shared), DeleteSharedRefClosure, GConnectFlags());
+    const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
+    g_object_set(source, "location", location.c_str(), nullptr);
+    const auto connect = [&shared](gpointer instance, const char* signal, GCallback handler) {
+        g_signal_connect_data(instance, signal, handler, NewSharedRef(shared),
+                              DeleteSharedRefClosure, GConnectFlags());
+    };
+    connect(decoder, "pad-added", G_CALLBACK(OnDecodedPad));
+    connect(decoder, "no-more-pads", G_CALLBACK(OnNoMorePads));
+    connect(pipeline.get(), "deep-element-added", G_CALLBACK(OnElementAdded));
     BusPtr bus(gst_element_get_bus(pipeline.get()));
     gst_bus_set_sync_handler(bus.get(), OnBusMessage, NewSharedRef(shared), DeleteSharedRef);
 

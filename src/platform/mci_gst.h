@@ -1,5 +1,6 @@
-// The media layer on GStreamer: each alias is one playbin pipeline that plays
-// audio only, into a sink the program chooses (the desktop's default output).
+// The media layer on GStreamer: each alias is one pipeline that reads the
+// file, finds its format and plays its first audio stream, into a sink the
+// program chooses (the desktop's default output).
 #pragma once
 
 #include <memory>

@@ -17,7 +17,7 @@ namespace platform::mci_gst {
 inline constexpr const char* kKeptSynthFactory = "melvanesynth";
 
 // Registers the element for this process, in place of the plain synth, which
-// playbin then no longer picks by itself. False when there is no synth to
+// decoding then no longer picks by itself. False when there is no synth to
 // wrap. Call after gst_init; later calls do nothing.
 bool RegisterKeptSynth();
 
