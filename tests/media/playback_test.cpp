@@ -57,6 +57,24 @@ INSTANTIATE_TEST_SUITE_P(Formats, RenderedPlayback,
                              return std::string(Extension(format.param) + 1);
                          });
 
+// The picture is decoded and thrown away; the sound plays, and the end of
+// both ends the track.
+TEST_F(MediaTest, VideoWithSoundPlaysItsSoundToTheEnd) {
+    const std::string video = Path("clip.ogv");
+    std::string error;
+    ASSERT_TRUE(tunegen::WriteVideoWithSound(video, &error)) << error;
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(CaptureSink(capture));
+    NotifyRecorder window;
+    PlayToEnd(*mci, video, window);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+
+    const tunegen::Pcm pcm = ReadCapture(capture);
+    EXPECT_NEAR(pcm.Seconds(), 1.0, 0.1);
+    EXPECT_GT(pcm.Rms(), kAudibleRms);
+}
+
 TEST_F(MediaTest, MidiIsAboutAsLoudAsTheSameTuneAsWav) {
     double rms[2] = {};
     const Format formats[2] = {Format::Wav, Format::Midi};

@@ -54,6 +54,9 @@ bool WriteBroken(const std::string& path, Broken kind, std::string* error);
 // One second of moving picture in Ogg/Theora, with no sound at all.
 bool WriteVideoWithoutSound(const std::string& path, std::string* error);
 
+// One second of moving picture and a second of tone, in Ogg/Theora and Vorbis.
+bool WriteVideoWithSound(const std::string& path, std::string* error);
+
 // Interleaved 16-bit samples of a WAV file.
 struct Pcm {
     int sampleRate = 0;

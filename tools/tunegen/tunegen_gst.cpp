@@ -124,15 +124,33 @@ bool WriteMp3(const std::string& path, const Tune& tune, double seconds, std::st
     return encoded;
 }
 
-bool WriteVideoWithoutSound(const std::string& path, std::string* error) {
-    const bool encoded = RunToEnd(
-        "videotestsrc num-buffers=15 ! video/x-raw,width=64,height=48,framerate=15/1 ! "
-        "theoraenc ! oggmux ! filesink name=out",
-        std::string(), path, error);
+namespace {
+
+bool WriteVideo(const char* description, const std::string& path, std::string* error) {
+    const bool encoded = RunToEnd(description, std::string(), path, error);
     if (!encoded) {
         std::remove(path.c_str());
     }
     return encoded;
+}
+
+}  // namespace
+
+bool WriteVideoWithoutSound(const std::string& path, std::string* error) {
+    return WriteVideo(
+        "videotestsrc num-buffers=15 ! video/x-raw,width=64,height=48,framerate=15/1 ! "
+        "theoraenc ! oggmux ! filesink name=out",
+        path, error);
+}
+
+bool WriteVideoWithSound(const std::string& path, std::string* error) {
+    // One second each: 15 frames at 15 a second, and 45 buffers of 980 samples.
+    return WriteVideo(
+        "videotestsrc num-buffers=15 ! video/x-raw,width=64,height=48,framerate=15/1 ! "
+        "theoraenc ! oggmux name=mux ! filesink name=out "
+        "audiotestsrc num-buffers=45 samplesperbuffer=980 ! "
+        "audio/x-raw,rate=44100,channels=2 ! audioconvert ! vorbisenc ! mux.",
+        path, error);
 }
 
 }  // namespace tunegen
