@@ -257,7 +257,7 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
     return result;
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* param) {
     KeptSynth* self = Self(object);
     switch (id) {
         case kPropertySoundfont:
@@ -268,12 +268,12 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
             self->gain = g_value_get_double(value);
             break;
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
             break;
     }
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
     KeptSynth* self = Self(object);
     switch (id) {
         case kPropertySoundfont:
@@ -283,7 +283,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
             g_value_set_double(value, self->gain);
             break;
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
             break;
     }
 }

@@ -29,11 +29,7 @@ int DescriptorsOf(const std::string& path) {
 
 class OpenAheadTest : public MediaTest {
 protected:
-    GstMciOptions Capturing(const std::string& capture) {
-        GstMciOptions options;
-        options.sinkDescription = CaptureSink(capture);
-        return options;
-    }
+    GstMciOptions Capturing(const std::string& capture) { return WithSink(CaptureSink(capture)); }
 
     // Plays `path` to its end as the next track, closes it, and says how long
     // the sound written to `capture` lasts.

@@ -73,6 +73,13 @@ inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
 }
 
+// The layer's default options, playing into `sink`.
+inline GstMciOptions WithSink(const std::string& sink) {
+    GstMciOptions options;
+    options.sinkDescription = sink;
+    return options;
+}
+
 enum class Format { Wav, Mp3, Midi };
 
 inline const char* Extension(Format format) {
@@ -103,8 +110,7 @@ protected:
     }
 
     std::unique_ptr<GstMci> Layer(const std::string& sink, int openTimeoutMs = 5000) {
-        GstMciOptions options;
-        options.sinkDescription = sink;
+        GstMciOptions options = WithSink(sink);
         options.openTimeoutMs = openTimeoutMs;
         return std::make_unique<GstMci>(options);
     }

@@ -92,9 +92,7 @@ double SwingsPerSecond(const tunegen::Pcm& pcm) {
 class KeptSynthTest : public MediaTest {
 protected:
     GstMciOptions Capturing(const std::string& capture) {
-        GstMciOptions options;
-        options.sinkDescription = ExactCaptureSink(capture);
-        return options;
+        return WithSink(ExactCaptureSink(capture));
     }
 
     // Plays `path` to its end and closes it.
@@ -170,8 +168,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     // still plays once the file is gone is one that kept it loaded.
     const std::string font = Path("font.sf2");
     std::filesystem::copy_file(installed, font);
-    GstMciOptions options;
-    options.sinkDescription = kFastSink;
+    GstMciOptions options = WithSink(kFastSink);
     options.soundfontPlaces = {font};
     options.keepSynthMs = 300;
     GstMci mci(options);
@@ -195,8 +192,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
 
 TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
     const std::string tune = MakeTune(Format::Midi, 1.0);
-    GstMciOptions loud;
-    loud.sinkDescription = ExactCaptureSink(Path("loud.wav"));
+    GstMciOptions loud = WithSink(ExactCaptureSink(Path("loud.wav")));
     GstMciOptions quiet = loud;
     quiet.sinkDescription = ExactCaptureSink(Path("quiet.wav"));
     quiet.midiGain = loud.midiGain / 5;
