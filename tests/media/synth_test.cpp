@@ -73,6 +73,17 @@ std::vector<double> Envelope(const tunegen::Pcm& pcm) {
     return envelope;
 }
 
+// Within 10% of each other in every 50 ms.
+void ExpectSameLoudness(const tunegen::Pcm& actual, const tunegen::Pcm& expected) {
+    const std::vector<double> actualEnvelope = Envelope(actual);
+    const std::vector<double> expectedEnvelope = Envelope(expected);
+    ASSERT_EQ(actualEnvelope.size(), expectedEnvelope.size());
+    for (std::size_t i = 0; i < expectedEnvelope.size(); ++i) {
+        EXPECT_NEAR(actualEnvelope[i], expectedEnvelope[i], 0.1 * expectedEnvelope[i] + 0.002)
+            << "at " << i * 50 << " ms";
+    }
+}
+
 // Swings of the first channel from below -1% of full scale to above +1% and
 // back, per second: rises with the pitch, and ignores the faint.
 double SwingsPerSecond(const tunegen::Pcm& pcm) {
@@ -144,16 +155,39 @@ TEST_F(KeptSynthTest, NextTrackSoundsAsOnANewSynth) {
 
     // The synth starts its notes on its own 64-frame grid, which is where the
     // last track left it: the two differ sample for sample, not in sound.
-    const std::vector<double> freshEnvelope = Envelope(fresh);
-    const std::vector<double> keptEnvelope = Envelope(kept);
-    ASSERT_EQ(keptEnvelope.size(), freshEnvelope.size());
     ASSERT_GT(fresh.Rms(), 0.03);
-    for (std::size_t i = 0; i < freshEnvelope.size(); ++i) {
-        EXPECT_NEAR(keptEnvelope[i], freshEnvelope[i], 0.1 * freshEnvelope[i] + 0.002)
-            << "at " << i * 50 << " ms";
-    }
+    ExpectSameLoudness(kept, fresh);
     // The same pitch: the bend left over would put it some 10% higher.
     EXPECT_NEAR(SwingsPerSecond(kept), SwingsPerSecond(fresh), 0.02 * SwingsPerSecond(fresh));
+}
+
+// A replay seeks back to the start on the same synth: the chord still held
+// at the end must not sound into the start of the replay. (No chorus here:
+// its sweep goes on from where it was, and the loudness with it.)
+TEST_F(KeptSynthTest, ReplayStartsFromSilence) {
+    const std::string capture = Path("out.wav");
+    GstMci mci(Capturing(capture));
+    const std::string held = Path("held.mid");
+    WriteMidi(held, {
+                        0x00, 0xC0, 0x13,        // organ
+                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
+                        0x00, 0x90, 0x3C, 0x64,  // C4 on
+                        0x00, 0x90, 0x43, 0x64,  // G4 on
+                        0x81, 0x40,              // one second
+                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
+                    });
+    NotifyRecorder window;
+    PlayToEnd(mci, held, window);
+    const tunegen::Pcm first = Captured(capture);
+
+    window.codes.clear();
+    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    const tunegen::Pcm replay = Captured(capture);
+
+    ASSERT_GT(first.Rms(), 0.03);
+    ExpectSameLoudness(replay, first);
 }
 
 TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
