@@ -288,8 +288,8 @@ struct GstMci::Impl {
     std::map<std::string, std::unique_ptr<Track>> tracks;
     std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
     QObject relay;  // lives on the GUI thread; stream events are queued to it
-    // Lets go of the synth that waits for a next MIDI track once it has
-    // waited options.keepSynthMs.
+    // Lets go of the synth that waits for a next MIDI track, if any, once it
+    // has waited options.keepSynthMs.
     QTimer synthWait;
 };
 
@@ -572,17 +572,19 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     if (!complete) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
-    GstElement* source = parts[0];
-    GstElement* decoder = parts[1];
-    GstElement* sink = parts[4];
+    GstElement* const source = parts[0];
+    GstElement* const decoder = parts[1];
+    GstElement* const convert = parts[2];
+    GstElement* const resample = parts[3];
+    GstElement* const sink = parts[4];
     PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
     if (!sinkPad || !gst_element_link(source, decoder) ||
-        !gst_element_link_many(parts[2], parts[3], sink, nullptr)) {
+        !gst_element_link_many(convert, resample, sink, nullptr)) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     shared->pipeline = pipeline.get();
     shared->sink = sink;
-    shared->audioInput = parts[2];
+    shared->audioInput = convert;
     gst_pad_add_probe(
         sinkPad.get(),
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
@@ -866,26 +868,32 @@ void GstMci::Impl::ReleaseSpentSynthsLater() {
         &relay, [this] { ReleaseSpentSynths(); }, Qt::QueuedConnection);
 }
 
-void GstMci::Impl::ReleaseSpentSynths() {
-    const std::vector<GstElement*> spent = mci_gst::TakeSpentSynths();
-    for (GstElement* synth : spent) {
+namespace {
+
+void LetGoOfSynths(const std::vector<GstElement*>& synths) {
+    for (GstElement* synth : synths) {
         mci_gst::LetGoOfSynth(synth);
     }
     // A synth's soundfont is megabytes in many blocks, freed on the thread
     // that made them; malloc would keep most of it for later.
-    if (!spent.empty()) {
+    if (!synths.empty()) {
         malloc_trim(0);
     }
-    if (mci_gst::HasWaitingSynth()) {
-        synthWait.start(options.keepSynthMs);
-    }
+}
+
+}  // namespace
+
+// Also counts the synth's wait from the last close: a synth that waits, if
+// any, is let go of once no track has closed for options.keepSynthMs.
+void GstMci::Impl::ReleaseSpentSynths() {
+    LetGoOfSynths(mci_gst::TakeSpentSynths());
+    synthWait.start(options.keepSynthMs);
 }
 
 void GstMci::Impl::ReleaseWaitingSynth() {
     synthWait.stop();
     if (GstElement* synth = mci_gst::TakeWaitingSynth()) {
-        mci_gst::LetGoOfSynth(synth);
-        malloc_trim(0);
+        LetGoOfSynths({synth});
     }
 }
 

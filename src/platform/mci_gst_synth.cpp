@@ -370,17 +370,14 @@ GType KeptSynthType() {
 
 }  // namespace
 
-bool RegisterKeptSynth() {
+void RegisterKeptSynth() {
     static std::once_flag once;
-    static bool registered = false;
     std::call_once(once, [] {
         GstElementFactory* inner = gst_element_factory_find(kInnerSynth);
         if (inner == nullptr) {
             return;
         }
-        registered = gst_element_register(nullptr, kKeptSynthFactory, GST_RANK_PRIMARY,
-                                          KeptSynthType()) != FALSE;
-        if (registered) {
+        if (gst_element_register(nullptr, kKeptSynthFactory, GST_RANK_PRIMARY, KeptSynthType())) {
             // Decoding picks the kept synth; a plain one, made by decoding
             // when the kept one cannot load its soundfont, would look for a
             // soundfont of its own choosing.
@@ -388,7 +385,6 @@ bool RegisterKeptSynth() {
         }
         gst_object_unref(inner);
     });
-    return registered;
 }
 
 std::vector<GstElement*> TakeSpentSynths() {
@@ -401,12 +397,6 @@ GstElement* TakeWaitingSynth() {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
     return std::exchange(keeper.waiting, nullptr);
-}
-
-bool HasWaitingSynth() {
-    Keeper& keeper = TheKeeper();
-    std::lock_guard<std::mutex> lock(keeper.mutex);
-    return keeper.waiting != nullptr;
 }
 
 void LetGoOfSynth(GstElement* synth) {

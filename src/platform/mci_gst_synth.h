@@ -17,9 +17,9 @@ namespace platform::mci_gst {
 inline constexpr const char* kKeptSynthFactory = "melvanesynth";
 
 // Registers the element for this process, in place of the plain synth, which
-// decoding then no longer picks by itself. False when there is no synth to
-// wrap. Call after gst_init; later calls do nothing.
-bool RegisterKeptSynth();
+// decoding then no longer picks by itself; without a synth to wrap there is
+// nothing to register. Call after gst_init; later calls do nothing.
+void RegisterKeptSynth();
 
 // Synths set aside while another was already waiting; each is the caller's
 // to let go of. The waiting one stays.
@@ -27,8 +27,6 @@ std::vector<GstElement*> TakeSpentSynths();
 
 // The synth waiting for a next track, or nullptr; the caller's to let go of.
 GstElement* TakeWaitingSynth();
-
-bool HasWaitingSynth();
 
 // Unloads a synth's soundfont and drops it. The soundfont is freed by a timer
 // of the synth's own and this waits for it, up to 100 ms.

@@ -23,13 +23,13 @@ std::string GetModuleFileName() {
 }
 
 void KeepTheHeapSmall() {
-    // Each MIDI track's synth takes megabytes for its soundfont and gives them
-    // back when the track closes, on whichever streaming thread made it. Left
-    // to itself, malloc raises its threshold for mapping large blocks after
-    // the first is freed, and keeps what is freed in one heap per thread, so
-    // the program grew by megabytes over a thousand track changes, all of it
-    // free. Fixing the threshold hands such blocks back at once; two heaps
-    // are plenty for a player's few threads.
+    // A MIDI synth takes megabytes for its soundfont, on whichever streaming
+    // thread made it, and gives them back when it is let go of. Left to
+    // itself, malloc raises its threshold for mapping large blocks after the
+    // first is freed, and keeps what is freed in one heap per thread, so the
+    // program grew by megabytes of free memory over many synths. Fixing the
+    // threshold hands such blocks back at once; two heaps are plenty for a
+    // player's few threads.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     mallopt(M_ARENA_MAX, 2);
 }
