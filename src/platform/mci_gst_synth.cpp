@@ -1,5 +1,7 @@
 #include "platform/mci_gst_synth.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -127,6 +129,7 @@ struct KeptSynth {
     GstPad* sink;
     GstPad* src;
     GstElement* inner;  // a reference of our own, from READY until back to NULL
+    bool innerIsNew;    // it loads its soundfont as the bin goes to READY
     gchar* soundfont;
     gdouble gain;
 };
@@ -206,6 +209,7 @@ bool Attach(KeptSynth* self) {
         return false;
     }
     GstElement* inner = TakeFor(soundfont, self->gain);
+    self->innerIsNew = inner == nullptr;
     if (inner == nullptr) {
         inner = MakeInnerSynth(soundfont, self->gain);
     }
@@ -252,6 +256,10 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
     if (transition == GST_STATE_CHANGE_NULL_TO_READY && result == GST_STATE_CHANGE_FAILURE) {
         // The soundfont did not load: nothing worth keeping.
         Detach(self, false);
+    } else if (transition == GST_STATE_CHANGE_NULL_TO_READY && self->innerIsNew) {
+        // Reading a soundfont frees megabytes of its file's tables once the
+        // synth's own are built; malloc would keep them for later.
+        malloc_trim(0);
     }
     return result;
 }
@@ -349,6 +357,7 @@ void ClassInit(gpointer klass, gpointer) {
 void InstanceInit(GTypeInstance* instance, gpointer klass) {
     KeptSynth* self = Self(instance);
     self->inner = nullptr;
+    self->innerIsNew = false;
     self->soundfont = nullptr;
     self->gain = kInnerDefaultGain;
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
