@@ -15,7 +15,7 @@ PACKAGES=(
   # playback: WAV, MP3, MIDI (fluidsynth) and a General MIDI soundfont
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-tools gstreamer1.0-pulseaudio gstreamer1.0-alsa
-  timgm6mb-soundfont
+  libfluidsynth3 timgm6mb-soundfont
   # Chinese texts must render
   fonts-wqy-microhei fonts-dejavu-core
   # end-to-end rig and its measurements

@@ -525,7 +525,7 @@ MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
     if (!gstReady || soundfont.empty()) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
-    for (const char* name : {"midiparse", "fluiddec"}) {
+    for (const char* name : {"midiparse", mci_gst::kKeptSynthFactory}) {
         GstElementFactory* factory = gst_element_factory_find(name);
         if (factory == nullptr) {
             return MCIERR_CANNOT_LOAD_DRIVER;
@@ -861,8 +861,8 @@ void GstMci::Impl::Abort(Track& track) {
 }
 
 // A closed track hands its MIDI synth on to the next one. One set aside is let
-// go of once the command is over, when the next track already plays: letting
-// go waits up to 100 ms for the synth's soundfont to be freed.
+// go of once the command is over, when the next track already plays: freeing
+// a soundfont's megabytes of tables and samples takes a while.
 void GstMci::Impl::ReleaseSpentSynthsLater() {
     QMetaObject::invokeMethod(
         &relay, [this] { ReleaseSpentSynths(); }, Qt::QueuedConnection);
@@ -870,8 +870,8 @@ void GstMci::Impl::ReleaseSpentSynthsLater() {
 
 namespace {
 
-void LetGoOfSynths(const std::vector<GstElement*>& synths) {
-    for (GstElement* synth : synths) {
+void LetGoOfSynths(const std::vector<mci_gst::Synth*>& synths) {
+    for (mci_gst::Synth* synth : synths) {
         mci_gst::LetGoOfSynth(synth);
     }
     // A synth's soundfont is megabytes in many blocks, freed on the thread
@@ -892,7 +892,7 @@ void GstMci::Impl::ReleaseSpentSynths() {
 
 void GstMci::Impl::ReleaseWaitingSynth() {
     synthWait.stop();
-    if (GstElement* synth = mci_gst::TakeWaitingSynth()) {
+    if (mci_gst::Synth* synth = mci_gst::TakeWaitingSynth()) {
         LetGoOfSynths({synth});
     }
 }

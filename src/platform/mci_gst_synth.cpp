@@ -1,156 +1,257 @@
 #include "platform/mci_gst_synth.h"
 
+#include <dlfcn.h>
+#include <gst/audio/audio-format.h>
 #include <malloc.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
 
 namespace platform::mci_gst {
-namespace {
 
-// The installed synth that does the work.
-constexpr const char* kInnerSynth = "fluiddec";
-// Its own master gain when none is set.
-constexpr gdouble kInnerDefaultGain = 0.2;
+// FluidSynth's own types, never looked into.
+namespace fluid {
+struct Settings;
+struct Synthesizer;
+}  // namespace fluid
 
-// The synth renders in blocks of this many frames and keeps what it has not
-// handed out yet of the last block for its next output.
-constexpr std::uint64_t kSynthBlockFrames = 64;
-// It writes 32-bit float stereo.
-constexpr gsize kSynthFrameBytes = 2 * sizeof(float);
-constexpr int kMidiChannels = 16;
-constexpr guint8 kControlChange = 0xB0;
-constexpr guint8 kAllSoundOff = 120;
-
-// What travels with a synth from track to track. A new stream on a synth that
-// has played before, a next track or a replay, starts from silence: the
-// synth's own reset leaves the voices that were sounding to ring out, and the
-// rest of its last block still holds the previous stream's end.
-struct SynthHistory {
-    std::atomic<std::uint64_t> framesRendered{0};
-    std::atomic<bool> voicesToSilence{false};
-    std::atomic<std::uint64_t> staleFrames{0};
-
-    void MarkNewStream() {
-        const std::uint64_t rest = framesRendered % kSynthBlockFrames;
-        staleFrames = rest == 0 ? 0 : kSynthBlockFrames - rest;
-        voicesToSilence = framesRendered > 0;
-    }
+struct Synth {
+    fluid::Settings* settings = nullptr;
+    fluid::Synthesizer* fluid = nullptr;
+    std::string soundfont;
+    gdouble gain = 0.0;
+    // The synth renders in blocks and keeps the rest of its last block for
+    // its next output: these tell how much of that belongs to a stream that
+    // has ended.
+    std::uint64_t framesRendered = 0;
+    std::uint64_t staleFrames = 0;
 };
 
-GQuark HistoryQuark() {
-    static const GQuark quark = g_quark_from_static_string("melvane-synth-history");
-    return quark;
+namespace {
+
+GST_DEBUG_CATEGORY_STATIC(synthDebug);
+#define GST_CAT_DEFAULT synthDebug
+
+// FluidSynth's C interface, as much of it as the element uses. The library and
+// the dozen it pulls in are loaded by the first MIDI track, not at start-up:
+// most sessions play no MIDI.
+using LogFunction = void (*)(int level, const char* message, void* data);
+struct FluidLibrary {
+    int (*registerAudioDrivers)(const char** names);
+    LogFunction (*setLogFunction)(int level, LogFunction function, void* data);
+    fluid::Settings* (*newSettings)();
+    void (*deleteSettings)(fluid::Settings*);
+    int (*setNumber)(fluid::Settings*, const char* name, double value);
+    int (*setInteger)(fluid::Settings*, const char* name, int value);
+    fluid::Synthesizer* (*newSynth)(fluid::Settings*);
+    void (*deleteSynth)(fluid::Synthesizer*);
+    int (*loadSoundfont)(fluid::Synthesizer*, const char* file, int resetPresets);
+    int (*noteOn)(fluid::Synthesizer*, int channel, int key, int velocity);
+    int (*noteOff)(fluid::Synthesizer*, int channel, int key);
+    int (*controlChange)(fluid::Synthesizer*, int channel, int control, int value);
+    int (*programChange)(fluid::Synthesizer*, int channel, int program);
+    int (*channelPressure)(fluid::Synthesizer*, int channel, int value);
+    int (*pitchBend)(fluid::Synthesizer*, int channel, int value);
+    int (*sysex)(fluid::Synthesizer*, const char* data, int length, char* response,
+                 int* responseLength, int* handled, int dryRun);
+    int (*systemReset)(fluid::Synthesizer*);
+    int (*allSoundsOff)(fluid::Synthesizer*, int channel);
+    int (*writeFloat)(fluid::Synthesizer*, int frames, void* left, int leftOffset, int leftStep,
+                      void* right, int rightOffset, int rightStep);
+};
+
+constexpr const char* kFluidLibrary = "libfluidsynth.so.3";
+// Its log levels, from panic to debug.
+constexpr int kFluidLogLevels = 5;
+
+// Set by the first MIDI track; nullptr until then, and after if it failed.
+const FluidLibrary* g_fluid = nullptr;
+
+template <typename Function>
+bool Bind(void* library, const char* name, Function* function) {
+    *function = reinterpret_cast<Function>(dlsym(library, name));
+    return *function != nullptr;
 }
 
-SynthHistory* HistoryOf(GstElement* inner) {
-    return static_cast<SynthHistory*>(g_object_get_qdata(G_OBJECT(inner), HistoryQuark()));
+void LogFluid(int level, const char* message, void*) {
+    static const GstDebugLevel levels[kFluidLogLevels] = {
+        GST_LEVEL_ERROR, GST_LEVEL_WARNING, GST_LEVEL_WARNING, GST_LEVEL_INFO, GST_LEVEL_DEBUG};
+    const GstDebugLevel gstLevel =
+        level >= 0 && level < kFluidLogLevels ? levels[level] : GST_LEVEL_DEBUG;
+    GST_CAT_LEVEL_LOG(synthDebug, gstLevel, nullptr, "%s", message);
 }
 
-GstBuffer* MidiEvent(guint8 status, guint8 first, guint8 second) {
-    const guint8 bytes[] = {status, first, second};
-    return gst_buffer_new_memdup(bytes, sizeof(bytes));
-}
-
-// Before a new stream's first event: every channel's sound off, at once.
-// They carry that event's time, so the synth renders nothing for them (sent
-// without a time, they left the voices sounding).
-GstPadProbeReturn OnSynthInput(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
-    auto* history = static_cast<SynthHistory*>(data);
-    if ((info->type & GST_PAD_PROBE_TYPE_EVENT_FLUSH) != 0) {
-        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP) {
-            history->MarkNewStream();
-        }
-        return GST_PAD_PROBE_OK;
-    }
-    if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0 && history->voicesToSilence.exchange(false)) {
-        const GstClockTime start = GST_BUFFER_PTS(GST_PAD_PROBE_INFO_BUFFER(info));
-        for (int channel = 0; channel < kMidiChannels; ++channel) {
-            const guint8 status = static_cast<guint8>(kControlChange | channel);
-            GstBuffer* event = MidiEvent(status, kAllSoundOff, 0);
-            GST_BUFFER_PTS(event) = start;
-            gst_pad_chain(pad, event);
-        }
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-// Counts what the synth renders, and silences the rest of the last stream's
-// block at the start of a new one.
-GstPadProbeReturn OnSynthOutput(GstPad*, GstPadProbeInfo* info, gpointer data) {
-    auto* history = static_cast<SynthHistory*>(data);
-    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    const std::uint64_t frames = gst_buffer_get_size(buffer) / kSynthFrameBytes;
-    history->framesRendered += frames;
-    const std::uint64_t stale = std::min(history->staleFrames.load(), frames);
-    if (stale == 0) {
-        return GST_PAD_PROBE_OK;
-    }
-    history->staleFrames -= stale;
-    buffer = gst_buffer_make_writable(buffer);
-    GST_PAD_PROBE_INFO_DATA(info) = buffer;
-    gst_buffer_memset(buffer, 0, 0, static_cast<gsize>(stale) * kSynthFrameBytes);
-    return GST_PAD_PROBE_OK;
-}
-
-// A new synth, with its history and the probes that keep it.
-GstElement* MakeInnerSynth(const std::string& soundfont, gdouble gain) {
-    GstElement* made = gst_element_factory_make(kInnerSynth, nullptr);
-    if (made == nullptr) {
+const FluidLibrary* LoadFluid() {
+    void* library = dlopen(kFluidLibrary, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        GST_INFO("no MIDI synth: %s", dlerror());
         return nullptr;
     }
-    GstElement* inner = GST_ELEMENT_CAST(gst_object_ref_sink(made));
-    g_object_set(inner, "soundfont", soundfont.c_str(), "synth-gain", gain, nullptr);
-    auto* history = new SynthHistory;
-    g_object_set_qdata_full(G_OBJECT(inner), HistoryQuark(), history,
-                            [](gpointer data) { delete static_cast<SynthHistory*>(data); });
-    GstPad* sink = gst_element_get_static_pad(inner, "sink");
-    GstPad* src = gst_element_get_static_pad(inner, "src");
-    if (sink != nullptr) {
-        gst_pad_add_probe(sink,
-                          static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER |
-                                                       GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-                          OnSynthInput, history, nullptr);
-        gst_object_unref(sink);
+    static FluidLibrary api;
+    const bool bound = Bind(library, "fluid_audio_driver_register", &api.registerAudioDrivers) &&
+                       Bind(library, "fluid_set_log_function", &api.setLogFunction) &&
+                       Bind(library, "new_fluid_settings", &api.newSettings) &&
+                       Bind(library, "delete_fluid_settings", &api.deleteSettings) &&
+                       Bind(library, "fluid_settings_setnum", &api.setNumber) &&
+                       Bind(library, "fluid_settings_setint", &api.setInteger) &&
+                       Bind(library, "new_fluid_synth", &api.newSynth) &&
+                       Bind(library, "delete_fluid_synth", &api.deleteSynth) &&
+                       Bind(library, "fluid_synth_sfload", &api.loadSoundfont) &&
+                       Bind(library, "fluid_synth_noteon", &api.noteOn) &&
+                       Bind(library, "fluid_synth_noteoff", &api.noteOff) &&
+                       Bind(library, "fluid_synth_cc", &api.controlChange) &&
+                       Bind(library, "fluid_synth_program_change", &api.programChange) &&
+                       Bind(library, "fluid_synth_channel_pressure", &api.channelPressure) &&
+                       Bind(library, "fluid_synth_pitch_bend", &api.pitchBend) &&
+                       Bind(library, "fluid_synth_sysex", &api.sysex) &&
+                       Bind(library, "fluid_synth_system_reset", &api.systemReset) &&
+                       Bind(library, "fluid_synth_all_sounds_off", &api.allSoundsOff) &&
+                       Bind(library, "fluid_synth_write_float", &api.writeFloat);
+    if (!bound) {
+        GST_WARNING("no MIDI synth: %s lacks a function the synth needs", kFluidLibrary);
+        dlclose(library);
+        return nullptr;
     }
-    if (src != nullptr) {
-        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER, OnSynthOutput, history, nullptr);
-        gst_object_unref(src);
+    // The synth only renders into buffers: no sound output of its own to
+    // look for, and its messages go to GStreamer's log, not to the terminal.
+    const char* noDrivers[] = {nullptr};
+    api.registerAudioDrivers(noDrivers);
+    for (int level = 0; level < kFluidLogLevels; ++level) {
+        api.setLogFunction(level, LogFluid, nullptr);
     }
-    return inner;
+    return &api;
+}
+
+constexpr int kRate = 44100;
+constexpr gsize kFrameBytes = 2 * sizeof(float);
+constexpr std::uint64_t kSynthBlockFrames = 64;
+constexpr gdouble kDefaultGain = 0.2;
+
+GstStaticPadTemplate g_sinkTemplate = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("audio/x-midi-event"));
+GstStaticPadTemplate g_srcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS("audio/x-raw, format = (string) " GST_AUDIO_NE(
+                                F32) ", rate = (int) 44100, channels = (int) 2, "
+                                     "layout = (string) interleaved"));
+
+// A synth for a soundfont, or nullptr if it would not load. It loads the
+// samples of an instrument when a tune first selects it.
+Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
+    auto* synth = new Synth;
+    synth->soundfont = soundfont;
+    synth->gain = gain;
+    synth->settings = g_fluid->newSettings();
+    if (synth->settings != nullptr) {
+        g_fluid->setNumber(synth->settings, "synth.sample-rate", kRate);
+        g_fluid->setNumber(synth->settings, "synth.gain", gain);
+        g_fluid->setInteger(synth->settings, "synth.dynamic-sample-loading", 1);
+        synth->fluid = g_fluid->newSynth(synth->settings);
+    }
+    if (synth->fluid == nullptr ||
+        g_fluid->loadSoundfont(synth->fluid, soundfont.c_str(), 1) == -1) {
+        LetGoOfSynth(synth);
+        return nullptr;
+    }
+    // Reading a soundfont frees megabytes of its file's tables once the
+    // synth's own are built; malloc would keep them for later.
+    malloc_trim(0);
+    return synth;
+}
+
+// A new stream on a synth that has played before, a next track or a replay,
+// starts from silence: the synth's own reset leaves the voices that were
+// sounding to ring out, and the rest of its last block still holds the
+// previous stream's end. The sound goes off after the reset: before it, the
+// reset let the voices ring out all the same.
+void BeginStream(Synth* synth) {
+    g_fluid->systemReset(synth->fluid);
+    if (synth->framesRendered > 0) {
+        g_fluid->allSoundsOff(synth->fluid, -1);
+    }
+    const std::uint64_t rest = synth->framesRendered % kSynthBlockFrames;
+    synth->staleFrames = rest == 0 ? 0 : kSynthBlockFrames - rest;
+}
+
+void PlayEvent(Synth* synth, const guint8* data, gsize size) {
+    if (size == 0) {
+        return;
+    }
+    fluid::Synthesizer* fluid = synth->fluid;
+    const guint8 status = data[0];
+    if ((status & 0xF0) == 0xF0) {
+        if (status == 0xFF) {
+            g_fluid->systemReset(fluid);
+        } else if ((status == 0xF0 || status == 0xF7) && size > 1) {
+            g_fluid->sysex(fluid, reinterpret_cast<const char*>(data + 1),
+                           static_cast<int>(std::min<gsize>(size - 1, G_MAXINT)), nullptr, nullptr,
+                           nullptr, 0);
+        }
+        return;
+    }
+    const int channel = status & 0x0F;
+    const int first = size > 1 ? data[1] & 0x7F : 0;
+    const int second = size > 2 ? data[2] & 0x7F : 0;
+    switch (status & 0xF0) {
+        case 0x80:
+            g_fluid->noteOff(fluid, channel, first);
+            break;
+        case 0x90:
+            g_fluid->noteOn(fluid, channel, first, second);
+            break;
+        case 0xB0:
+            g_fluid->controlChange(fluid, channel, first, second);
+            break;
+        case 0xC0:
+            g_fluid->programChange(fluid, channel, first);
+            break;
+        case 0xD0:
+            g_fluid->channelPressure(fluid, channel, first);
+            break;
+        case 0xE0:
+            g_fluid->pitchBend(fluid, channel, (second << 7) | first);
+            break;
+        default:
+            break;
+    }
 }
 
 struct KeptSynth {
-    GstBin bin;
+    GstElement element;
     GstPad* sink;
     GstPad* src;
-    GstElement* inner;  // a reference of our own, from READY until back to NULL
-    bool innerIsNew;    // it loads its soundfont as the bin goes to READY
+    Synth* synth;  // from READY until back to NULL
     gchar* soundfont;
     gdouble gain;
+    // Where the output stands: the time and frame it has rendered up to.
+    GstClockTime lastPts;
+    std::uint64_t lastFrame;
+    bool discont;
 };
 
 struct KeptSynthClass {
-    GstBinClass parent;
+    GstElementClass parent;
 };
 
 enum Property : guint { kPropertySoundfont = 1, kPropertyGain };
 
-GstBinClass* g_parentClass = nullptr;
+GstElementClass* g_parentClass = nullptr;
 
-// The synth waiting for the next MIDI track, with what it was loaded for.
-// Tracks open and close on the GUI thread, on streaming threads and on a
-// pipeline's own shutdown thread, hence the lock.
+KeptSynth* Self(gpointer object) {
+    return static_cast<KeptSynth*>(object);
+}
+
+// The synth waiting for the next MIDI track. Tracks open and close on the
+// GUI thread, on streaming threads and on a pipeline's own shutdown thread,
+// hence the lock.
 struct Keeper {
     std::mutex mutex;
-    GstElement* waiting = nullptr;
-    std::string soundfont;
-    gdouble gain = 0.0;
-    std::vector<GstElement*> spent;
+    Synth* waiting = nullptr;
+    std::vector<Synth*> spent;
 };
 
 // Never destroyed: a pipeline shutting down on its own thread may still hand
@@ -160,84 +261,136 @@ Keeper& TheKeeper() {
     return *keeper;
 }
 
-GstElement* TakeFor(const std::string& soundfont, gdouble gain) {
+Synth* TakeFor(const std::string& soundfont, gdouble gain) {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
-    if (keeper.waiting == nullptr || keeper.soundfont != soundfont || keeper.gain != gain) {
+    if (keeper.waiting == nullptr || keeper.waiting->soundfont != soundfont ||
+        keeper.waiting->gain != gain) {
         return nullptr;
     }
     return std::exchange(keeper.waiting, nullptr);
 }
 
-// `loaded`: the synth still holds its soundfont and can play the next track.
-void HandBack(GstElement* inner, const std::string& soundfont, gdouble gain, bool loaded) {
+void HandBack(Synth* synth) {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
-    if (!loaded) {
-        keeper.spent.push_back(inner);
-        return;
-    }
     if (keeper.waiting != nullptr) {
         keeper.spent.push_back(keeper.waiting);
     }
-    keeper.waiting = inner;
-    keeper.soundfont = soundfont;
-    keeper.gain = gain;
+    keeper.waiting = synth;
 }
 
-KeptSynth* Self(gpointer object) {
-    return static_cast<KeptSynth*>(object);
-}
-
-void SetTargets(KeptSynth* self, GstElement* inner) {
-    for (GstPad* ghost : {self->sink, self->src}) {
-        GstPad* target =
-            inner != nullptr ? gst_element_get_static_pad(inner, GST_PAD_NAME(ghost)) : nullptr;
-        gst_ghost_pad_set_target(GST_GHOST_PAD_CAST(ghost), target);
-        if (target != nullptr) {
-            gst_object_unref(target);
-        }
-    }
-}
-
-// Puts a synth inside: the waiting one if it was loaded with the same
-// soundfont and gain, else a new one that loads its soundfont as it goes to
-// READY with the rest of the bin.
+// The waiting synth if it was loaded with the same soundfont and gain, else a
+// new one.
 bool Attach(KeptSynth* self) {
     const std::string soundfont = self->soundfont != nullptr ? self->soundfont : "";
     if (soundfont.empty()) {
+        GST_ELEMENT_ERROR(self, RESOURCE, NOT_FOUND, ("No soundfont to play MIDI with."),
+                          (nullptr));
         return false;
     }
-    GstElement* inner = TakeFor(soundfont, self->gain);
-    self->innerIsNew = inner == nullptr;
-    if (inner == nullptr) {
-        inner = MakeInnerSynth(soundfont, self->gain);
-    }
-    if (inner == nullptr) {
+    static std::once_flag loaded;
+    std::call_once(loaded, [] { g_fluid = LoadFluid(); });
+    if (g_fluid == nullptr) {
+        GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("Could not load %s.", kFluidLibrary), (nullptr));
         return false;
     }
-    if (!gst_bin_add(GST_BIN_CAST(self), inner)) {
-        HandBack(inner, soundfont, self->gain, false);
+    self->synth = TakeFor(soundfont, self->gain);
+    if (self->synth == nullptr) {
+        self->synth = MakeSynth(soundfont, self->gain);
+    }
+    if (self->synth == nullptr) {
+        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ,
+                          ("Could not load the soundfont %s.", soundfont.c_str()), (nullptr));
         return false;
     }
-    self->inner = inner;
-    SetTargets(self, inner);
     return true;
 }
 
-// Takes the synth out before the bin goes to NULL, which would unload its
-// soundfont, and hands it on to the next track.
-void Detach(KeptSynth* self, bool keep) {
-    GstElement* inner = std::exchange(self->inner, nullptr);
-    if (inner == nullptr) {
-        return;
+// Renders what sounds until `pts`, where the next event is due, and sends it
+// on. The parser sends an event at least every 10 ms, so this stays short.
+GstFlowReturn RenderUntil(KeptSynth* self, GstClockTime pts, std::uint64_t frame) {
+    Synth* synth = self->synth;
+    const std::uint64_t frames = frame - self->lastFrame;
+    const GstClockTime start = self->lastPts;
+    const std::uint64_t offset = self->lastFrame;
+    self->lastPts = pts;
+    self->lastFrame = frame;
+    if (frames == 0) {
+        return GST_FLOW_OK;
     }
-    SetTargets(self, nullptr);
-    GstState state = GST_STATE_VOID_PENDING;
-    gst_element_get_state(inner, &state, nullptr, 0);
-    gst_bin_remove(GST_BIN_CAST(self), inner);
-    HandBack(inner, self->soundfont != nullptr ? self->soundfont : "", self->gain,
-             keep && state == GST_STATE_READY);
+    GstBuffer* out = gst_buffer_new_allocate(nullptr, frames * kFrameBytes, nullptr);
+    GstMapInfo map;
+    gst_buffer_map(out, &map, GST_MAP_WRITE);
+    g_fluid->writeFloat(synth->fluid, static_cast<int>(frames), map.data, 0, 2, map.data, 1, 2);
+    const std::uint64_t stale = std::min(synth->staleFrames, frames);
+    std::memset(map.data, 0, stale * kFrameBytes);
+    synth->staleFrames -= stale;
+    synth->framesRendered += frames;
+    gst_buffer_unmap(out, &map);
+    GST_BUFFER_PTS(out) = start;
+    GST_BUFFER_DTS(out) = start;
+    GST_BUFFER_DURATION(out) = pts - start;
+    GST_BUFFER_OFFSET(out) = offset;
+    GST_BUFFER_OFFSET_END(out) = frame;
+    if (std::exchange(self->discont, false)) {
+        GST_BUFFER_FLAG_SET(out, GST_BUFFER_FLAG_DISCONT);
+    }
+    return gst_pad_push(self->src, out);
+}
+
+// Each buffer is one event, due at its time: what sounds until then is
+// rendered first.
+GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
+    KeptSynth* self = Self(parent);
+    if (GST_BUFFER_IS_DISCONT(buffer)) {
+        self->discont = true;
+    }
+    GstFlowReturn result = GST_FLOW_OK;
+    const GstClockTime pts = GST_BUFFER_PTS(buffer);
+    if (GST_CLOCK_TIME_IS_VALID(pts)) {
+        const std::uint64_t frame = gst_util_uint64_scale_int(pts, kRate, GST_SECOND);
+        if (!GST_CLOCK_TIME_IS_VALID(self->lastPts)) {
+            self->lastPts = pts;
+            self->lastFrame = frame;
+        } else if (self->lastPts < pts) {
+            result = RenderUntil(self, pts, frame);
+        }
+    }
+    if (result == GST_FLOW_OK) {
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            PlayEvent(self->synth, map.data, map.size);
+            gst_buffer_unmap(buffer, &map);
+        }
+    }
+    gst_buffer_unref(buffer);
+    return result;
+}
+
+void StartStream(KeptSynth* self) {
+    BeginStream(self->synth);
+    self->lastPts = GST_CLOCK_TIME_NONE;
+    self->discont = true;
+}
+
+gboolean SinkEvent(GstPad* pad, GstObject* parent, GstEvent* event) {
+    KeptSynth* self = Self(parent);
+    switch (GST_EVENT_TYPE(event)) {
+        case GST_EVENT_CAPS: {
+            gst_event_unref(event);
+            GstCaps* caps = gst_static_pad_template_get_caps(&g_srcTemplate);
+            const gboolean sent = gst_pad_push_event(self->src, gst_event_new_caps(caps));
+            gst_caps_unref(caps);
+            return sent;
+        }
+        case GST_EVENT_FLUSH_STOP:
+            StartStream(self);
+            break;
+        default:
+            break;
+    }
+    return gst_pad_event_default(pad, parent, event);
 }
 
 GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition) {
@@ -245,21 +398,15 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
     if (transition == GST_STATE_CHANGE_NULL_TO_READY && !Attach(self)) {
         return GST_STATE_CHANGE_FAILURE;
     }
-    if (transition == GST_STATE_CHANGE_READY_TO_PAUSED && self->inner != nullptr) {
-        HistoryOf(self->inner)->MarkNewStream();
+    if (transition == GST_STATE_CHANGE_READY_TO_PAUSED) {
+        StartStream(self);
     }
-    if (transition == GST_STATE_CHANGE_READY_TO_NULL) {
-        Detach(self, true);
-    }
-    const GstStateChangeReturn result =
-        GST_ELEMENT_CLASS(g_parentClass)->change_state(element, transition);
-    if (transition == GST_STATE_CHANGE_NULL_TO_READY && result == GST_STATE_CHANGE_FAILURE) {
-        // The soundfont did not load: nothing worth keeping.
-        Detach(self, false);
-    } else if (transition == GST_STATE_CHANGE_NULL_TO_READY && self->innerIsNew) {
-        // Reading a soundfont frees megabytes of its file's tables once the
-        // synth's own are built; malloc would keep them for later.
-        malloc_trim(0);
+    const GstStateChangeReturn result = g_parentClass->change_state(element, transition);
+    // At NULL no stream runs: the synth waits for the next track.
+    if ((transition == GST_STATE_CHANGE_READY_TO_NULL ||
+         (transition == GST_STATE_CHANGE_NULL_TO_READY && result == GST_STATE_CHANGE_FAILURE)) &&
+        self->synth != nullptr) {
+        HandBack(std::exchange(self->synth, nullptr));
     }
     return result;
 }
@@ -295,45 +442,21 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
     }
 }
 
-void Dispose(GObject* object) {
-    // Only a bin that never reached NULL again still holds its synth; the
-    // bin's own dispose drops the synth as a child.
-    KeptSynth* self = Self(object);
-    if (self->inner != nullptr) {
-        gst_object_unref(std::exchange(self->inner, nullptr));
-    }
-    G_OBJECT_CLASS(g_parentClass)->dispose(object);
-}
-
 void Finalize(GObject* object) {
-    g_free(Self(object)->soundfont);
+    KeptSynth* self = Self(object);
+    // Only an element that never got back to NULL still holds a synth.
+    if (self->synth != nullptr) {
+        LetGoOfSynth(std::exchange(self->synth, nullptr));
+    }
+    g_free(self->soundfont);
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
 }
 
-// The bin's pads take their caps from the synth it wraps.
-void AddInnerPadTemplates(GstElementClass* elementClass) {
-    GstElementFactory* inner = gst_element_factory_find(kInnerSynth);
-    if (inner == nullptr) {
-        return;
-    }
-    for (const GList* item = gst_element_factory_get_static_pad_templates(inner); item != nullptr;
-         item = item->next) {
-        auto* pattern = static_cast<GstStaticPadTemplate*>(item->data);
-        GstCaps* caps = gst_static_caps_get(&pattern->static_caps);
-        gst_element_class_add_pad_template(
-            elementClass,
-            gst_pad_template_new(pattern->name_template, pattern->direction, GST_PAD_ALWAYS, caps));
-        gst_caps_unref(caps);
-    }
-    gst_object_unref(inner);
-}
-
 void ClassInit(gpointer klass, gpointer) {
-    g_parentClass = static_cast<GstBinClass*>(g_type_class_peek_parent(klass));
+    g_parentClass = static_cast<GstElementClass*>(g_type_class_peek_parent(klass));
     GObjectClass* objectClass = G_OBJECT_CLASS(klass);
     objectClass->set_property = SetProperty;
     objectClass->get_property = GetProperty;
-    objectClass->dispose = Dispose;
     objectClass->finalize = Finalize;
     g_object_class_install_property(
         objectClass, kPropertySoundfont,
@@ -342,11 +465,12 @@ void ClassInit(gpointer klass, gpointer) {
     g_object_class_install_property(
         objectClass, kPropertyGain,
         g_param_spec_double("synth-gain", "Synth gain", "The synth's master gain", 0.0, 10.0,
-                            kInnerDefaultGain,
+                            kDefaultGain,
                             static_cast<GParamFlags>(G_PARAM_READWRITE | G_PARAM_STATIC_STRINGS)));
 
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
-    AddInnerPadTemplates(elementClass);
+    gst_element_class_add_static_pad_template(elementClass, &g_sinkTemplate);
+    gst_element_class_add_static_pad_template(elementClass, &g_srcTemplate);
     gst_element_class_set_static_metadata(elementClass, "Kept MIDI synth", "Codec/Decoder/Audio",
                                           "Synthesizes MIDI with a synth that stays loaded "
                                           "between tracks",
@@ -354,25 +478,26 @@ void ClassInit(gpointer klass, gpointer) {
     elementClass->change_state = ChangeState;
 }
 
-void InstanceInit(GTypeInstance* instance, gpointer klass) {
+void InstanceInit(GTypeInstance* instance, gpointer) {
     KeptSynth* self = Self(instance);
-    self->inner = nullptr;
-    self->innerIsNew = false;
+    self->synth = nullptr;
     self->soundfont = nullptr;
-    self->gain = kInnerDefaultGain;
-    GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
-    GstPad** ghosts[] = {&self->sink, &self->src};
-    const char* const names[] = {"sink", "src"};
-    for (int i = 0; i < 2; ++i) {
-        GstPadTemplate* pattern = gst_element_class_get_pad_template(elementClass, names[i]);
-        *ghosts[i] = gst_ghost_pad_new_no_target_from_template(names[i], pattern);
-        gst_element_add_pad(GST_ELEMENT_CAST(self), *ghosts[i]);
-    }
+    self->gain = kDefaultGain;
+    self->lastPts = GST_CLOCK_TIME_NONE;
+    self->lastFrame = 0;
+    self->discont = true;
+    self->sink = gst_pad_new_from_static_template(&g_sinkTemplate, "sink");
+    gst_pad_set_chain_function(self->sink, Chain);
+    gst_pad_set_event_function(self->sink, SinkEvent);
+    gst_element_add_pad(GST_ELEMENT_CAST(self), self->sink);
+    self->src = gst_pad_new_from_static_template(&g_srcTemplate, "src");
+    gst_pad_use_fixed_caps(self->src);
+    gst_element_add_pad(GST_ELEMENT_CAST(self), self->src);
 }
 
 GType KeptSynthType() {
     static const GType type =
-        g_type_register_static_simple(GST_TYPE_BIN, "MelvaneKeptSynth", sizeof(KeptSynthClass),
+        g_type_register_static_simple(GST_TYPE_ELEMENT, "MelvaneKeptSynth", sizeof(KeptSynthClass),
                                       ClassInit, sizeof(KeptSynth), InstanceInit, GTypeFlags());
     return type;
 }
@@ -382,35 +507,43 @@ GType KeptSynthType() {
 void RegisterKeptSynth() {
     static std::once_flag once;
     std::call_once(once, [] {
-        GstElementFactory* inner = gst_element_factory_find(kInnerSynth);
-        if (inner == nullptr) {
+        GST_DEBUG_CATEGORY_INIT(synthDebug, "melvanesynth", 0, "Kept MIDI synth");
+        // GStreamer's own FluidSynth element tells that FluidSynth is
+        // installed, without loading it.
+        GstElementFactory* own = gst_element_factory_find("fluiddec");
+        if (own == nullptr) {
             return;
         }
         if (gst_element_register(nullptr, kKeptSynthFactory, GST_RANK_PRIMARY, KeptSynthType())) {
-            // Decoding picks the kept synth; a plain one, made by decoding
-            // when the kept one cannot load its soundfont, would look for a
-            // soundfont of its own choosing.
-            gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE_CAST(inner), GST_RANK_NONE);
+            // Decoding picks the kept synth. The other, which decoding would
+            // try when the kept one cannot load its soundfont, would look for
+            // a soundfont of its own choosing.
+            gst_plugin_feature_set_rank(GST_PLUGIN_FEATURE_CAST(own), GST_RANK_NONE);
         }
-        gst_object_unref(inner);
+        gst_object_unref(own);
     });
 }
 
-std::vector<GstElement*> TakeSpentSynths() {
+std::vector<Synth*> TakeSpentSynths() {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
     return std::exchange(keeper.spent, {});
 }
 
-GstElement* TakeWaitingSynth() {
+Synth* TakeWaitingSynth() {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
     return std::exchange(keeper.waiting, nullptr);
 }
 
-void LetGoOfSynth(GstElement* synth) {
-    gst_element_set_state(synth, GST_STATE_NULL);
-    gst_object_unref(synth);
+void LetGoOfSynth(Synth* synth) {
+    if (synth->fluid != nullptr) {
+        g_fluid->deleteSynth(synth->fluid);
+    }
+    if (synth->settings != nullptr) {
+        g_fluid->deleteSettings(synth->settings);
+    }
+    delete synth;
 }
 
 }  // namespace platform::mci_gst
