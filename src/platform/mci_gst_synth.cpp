@@ -1,8 +1,11 @@
 #include "platform/mci_gst_synth.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gst/audio/audio-format.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -23,6 +26,11 @@ struct Synth {
     fluid::Settings* settings = nullptr;
     fluid::Synthesizer* fluid = nullptr;
     std::string soundfont;
+    // The soundfont file as it was loaded. The synth reads an instrument's
+    // samples when a tune first selects it, at their places in that file.
+    // By then the name may lead to another file, or to none, as a package
+    // upgrade leaves it: read from there, the samples crashed the synth.
+    int file = -1;
     gdouble gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
     // its next output: these tell how much of that belongs to a stream that
@@ -152,8 +160,14 @@ Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
         g_fluid->setInteger(synth->settings, "synth.dynamic-sample-loading", 1);
         synth->fluid = g_fluid->newSynth(synth->settings);
     }
-    if (synth->fluid == nullptr ||
-        g_fluid->loadSoundfont(synth->fluid, soundfont.c_str(), 1) == -1) {
+    synth->file = open(soundfont.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat status {};
+    const bool regular =
+        synth->file >= 0 && fstat(synth->file, &status) == 0 && S_ISREG(status.st_mode);
+    // The synth opens the file again by this name for every instrument.
+    const std::string pinned = "/proc/self/fd/" + std::to_string(synth->file);
+    if (synth->fluid == nullptr || !regular ||
+        g_fluid->loadSoundfont(synth->fluid, pinned.c_str(), 1) == -1) {
         LetGoOfSynth(synth);
         return nullptr;
     }
@@ -542,6 +556,9 @@ void LetGoOfSynth(Synth* synth) {
     }
     if (synth->settings != nullptr) {
         g_fluid->deleteSettings(synth->settings);
+    }
+    if (synth->file >= 0) {
+        close(synth->file);
     }
     delete synth;
 }

@@ -52,6 +52,18 @@ void WriteStateChangingMidi(const std::string& path) {
                     });
 }
 
+// An organ chord held for a second, still sounding when the file ends.
+void WriteHeldOrganMidi(const std::string& path) {
+    WriteMidi(path, {
+                        0x00, 0xC0, 0x13,        // organ
+                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
+                        0x00, 0x90, 0x3C, 0x64,  // C4 on
+                        0x00, 0x90, 0x43, 0x64,  // G4 on
+                        0x81, 0x40,              // one second
+                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
+                    });
+}
+
 // One second of nothing at all.
 void WriteSilentMidi(const std::string& path) {
     WriteMidi(path, {0x81, 0x40, 0xFF, 0x2F, 0x00});
@@ -168,14 +180,7 @@ TEST_F(KeptSynthTest, ReplayStartsFromSilence) {
     const std::string capture = Path("out.wav");
     GstMci mci(Capturing(capture));
     const std::string held = Path("held.mid");
-    WriteMidi(held, {
-                        0x00, 0xC0, 0x13,        // organ
-                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
-                        0x00, 0x90, 0x3C, 0x64,  // C4 on
-                        0x00, 0x90, 0x43, 0x64,  // G4 on
-                        0x81, 0x40,              // one second
-                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
-                    });
+    WriteHeldOrganMidi(held);
     NotifyRecorder window;
     PlayToEnd(mci, held, window);
     const tunegen::Pcm first = Captured(capture);
@@ -222,6 +227,40 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     // The failure leaves nothing behind: the alias is free again.
     NotifyRecorder window;
     PlayToEnd(mci, MakeTune(Format::Wav, 0.2, "after.wav"), window);
+}
+
+// The synth reads an instrument's samples when a tune first selects it. A
+// soundfont replaced meanwhile, as a package upgrade does, must not be where
+// they come from: the synth's tables describe the file it first loaded.
+TEST_F(KeptSynthTest, InstrumentsComeFromTheSoundfontFileFirstLoaded) {
+    const std::string installed = GstMci().Soundfont();
+    if (installed.empty()) {
+        GTEST_SKIP() << "no soundfont installed";
+    }
+    const std::string font = Path("font.sf2");
+    std::filesystem::copy_file(installed, font);
+    const std::string organ = Path("organ.mid");
+    WriteHeldOrganMidi(organ);
+
+    GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")));
+    options.soundfontPlaces = {font};
+    GstMci mci(options);
+    PlayAndClose(mci, MakeTune(Format::Midi, 0.3));
+    // The new file is only the start of the old one.
+    const std::string replacement = Path("font.sf2.new");
+    std::filesystem::copy_file(installed, replacement);
+    std::filesystem::resize_file(replacement, std::filesystem::file_size(installed) / 2);
+    std::filesystem::rename(replacement, font);
+    PlayAndClose(mci, organ);
+
+    GstMciOptions fresh = WithSink(ExactCaptureSink(Path("fresh.wav")));
+    fresh.soundfontPlaces = {installed};
+    GstMci reference(fresh);
+    PlayAndClose(reference, organ);
+
+    const tunegen::Pcm expected = Captured(Path("fresh.wav"));
+    ASSERT_GT(expected.Rms(), 0.03);
+    ExpectSameLoudness(Captured(Path("kept.wav")), expected);
 }
 
 TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
