@@ -34,34 +34,33 @@ void WriteMidi(const std::string& path, const std::vector<unsigned char>& track)
     ASSERT_TRUE(out.good());
 }
 
-// A MIDI file that leaves the synth as unlike a new one as it can: another
-// instrument, the pitch bent, the sustain pedal down, reverb and chorus up,
-// and two notes still sounding when the file ends a second later.
-void WriteStateChangingMidi(const std::string& path) {
-    WriteMidi(path, {
-                        0x00, 0xC0, 0x13,        // organ
-                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
-                        0x00, 0xB0, 0x5B, 0x7F,  // reverb send
-                        0x00, 0xB0, 0x5D, 0x7F,  // chorus send
-                        0x00, 0xB0, 0x07, 0x50,  // channel volume
-                        0x00, 0xE0, 0x00, 0x70,  // pitch bent up
-                        0x00, 0x90, 0x3C, 0x64,  // C4 on
-                        0x00, 0x90, 0x43, 0x64,  // G4 on
-                        0x81, 0x40,              // 192 ticks: one second at 96 a beat
-                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
-                    });
+// An organ chord held with the sustain pedal down, two notes still sounding
+// when the file ends a second later; `settings` come before the notes.
+void WriteHeldOrganMidi(const std::string& path, const std::vector<unsigned char>& settings = {}) {
+    std::vector<unsigned char> track = {
+        0x00, 0xC0, 0x13,        // organ
+        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
+    };
+    track.insert(track.end(), settings.begin(), settings.end());
+    track.insert(track.end(), {
+                                  0x00, 0x90, 0x3C, 0x64,  // C4 on
+                                  0x00, 0x90, 0x43, 0x64,  // G4 on
+                                  0x81, 0x40,              // 192 ticks: one second at 96 a beat
+                                  0xFF, 0x2F, 0x00,        // end of track, the notes never released
+                              });
+    WriteMidi(path, track);
 }
 
-// An organ chord held for a second, still sounding when the file ends.
-void WriteHeldOrganMidi(const std::string& path) {
-    WriteMidi(path, {
-                        0x00, 0xC0, 0x13,        // organ
-                        0x00, 0xB0, 0x40, 0x7F,  // sustain pedal down
-                        0x00, 0x90, 0x3C, 0x64,  // C4 on
-                        0x00, 0x90, 0x43, 0x64,  // G4 on
-                        0x81, 0x40,              // one second
-                        0xFF, 0x2F, 0x00,        // end of track, the notes never released
-                    });
+// A MIDI file that leaves the synth as unlike a new one as it can: another
+// instrument, the pitch bent, the sustain pedal down, reverb and chorus up,
+// and two notes still sounding when the file ends.
+void WriteStateChangingMidi(const std::string& path) {
+    WriteHeldOrganMidi(path, {
+                                 0x00, 0xB0, 0x5B, 0x7F,  // reverb send
+                                 0x00, 0xB0, 0x5D, 0x7F,  // chorus send
+                                 0x00, 0xB0, 0x07, 0x50,  // channel volume
+                                 0x00, 0xE0, 0x00, 0x70,  // pitch bent up
+                             });
 }
 
 // One second of nothing at all.
