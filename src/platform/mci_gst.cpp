@@ -724,7 +724,7 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
         result = PrepareTrack(*track, nextDeviceId++, options, soundfont, link);
     }
     if (result != 0) {
-        // A synth whose soundfont would not load is not kept.
+        // The failed track may have handed on a synth all the same.
         ReleaseSpentSynthsLater();
         return result;
     }

@@ -29,7 +29,8 @@ struct Synth {
     // The soundfont file as it was loaded. The synth reads an instrument's
     // samples when a tune first selects it, at their places in that file.
     // By then the name may lead to another file, or to none, as a package
-    // upgrade leaves it: read from there, the samples crashed the synth.
+    // upgrade leaves it; samples read from there are garbage, and the synth
+    // crashes on them.
     int file = -1;
     gdouble gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
