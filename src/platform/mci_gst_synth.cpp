@@ -26,12 +26,18 @@ struct Synth {
     fluid::Settings* settings = nullptr;
     fluid::Synthesizer* fluid = nullptr;
     std::string soundfont;
-    // The soundfont file as it was loaded. The synth reads an instrument's
-    // samples when a tune first selects it, at their places in that file.
-    // By then the name may lead to another file, or to none, as a package
-    // upgrade leaves it; samples read from there are garbage, and the synth
-    // crashes on them.
+    // The soundfont file as it was loaded, and what it was then. The synth
+    // reads an instrument's samples when a tune first selects it, at their
+    // places in that file. By then the name may lead to another file or to
+    // none, as a package upgrade leaves it: the synth reads through a
+    // descriptor of its own. Or the file itself may have changed: then the
+    // synth reads nothing more, for it crashes on garbage, and on an
+    // instrument it could not load.
     int file = -1;
+    struct stat loaded {};
+    // The file has changed: no instrument is selected any more, and the
+    // synth is not kept.
+    bool spoiled = false;
     gdouble gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
     // its next output: these tell how much of that belongs to a stream that
@@ -148,6 +154,23 @@ GstStaticPadTemplate g_srcTemplate =
                                 F32) ", rate = (int) 44100, channels = (int) 2, "
                                      "layout = (string) interleaved"));
 
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Whether the soundfont file is still as the synth loaded it. Asked before
+// anything that may have the synth read from it.
+bool Intact(Synth* synth) {
+    struct stat now {};
+    if (!synth->spoiled && (fstat(synth->file, &now) != 0 || !SameFile(now, synth->loaded))) {
+        GST_WARNING("the soundfont %s changed while its synth was loaded",
+                    synth->soundfont.c_str());
+        synth->spoiled = true;
+    }
+    return !synth->spoiled;
+}
+
 // A synth for a soundfont, or nullptr if it would not load. It loads the
 // samples of an instrument when a tune first selects it.
 Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
@@ -162,9 +185,8 @@ Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
         synth->fluid = g_fluid->newSynth(synth->settings);
     }
     synth->file = open(soundfont.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat status {};
-    const bool regular =
-        synth->file >= 0 && fstat(synth->file, &status) == 0 && S_ISREG(status.st_mode);
+    const bool regular = synth->file >= 0 && fstat(synth->file, &synth->loaded) == 0 &&
+                         S_ISREG(synth->loaded.st_mode);
     // The synth opens the file again by this name for every instrument.
     const std::string pinned = "/proc/self/fd/" + std::to_string(synth->file);
     if (synth->fluid == nullptr || !regular ||
@@ -184,7 +206,10 @@ Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
 // previous stream's end. The sound goes off after the reset: before it, the
 // reset let the voices ring out all the same.
 void BeginStream(Synth* synth) {
-    g_fluid->systemReset(synth->fluid);
+    // The reset selects every channel's first instrument again.
+    if (Intact(synth)) {
+        g_fluid->systemReset(synth->fluid);
+    }
     if (synth->framesRendered > 0) {
         g_fluid->allSoundsOff(synth->fluid, -1);
     }
@@ -198,6 +223,13 @@ void PlayEvent(Synth* synth, const guint8* data, gsize size) {
     }
     fluid::Synthesizer* fluid = synth->fluid;
     const guint8 status = data[0];
+    // Program changes select instruments, and so do resets, which system
+    // exclusive messages may be too.
+    const bool selects =
+        (status & 0xF0) == 0xC0 || status == 0xFF || status == 0xF0 || status == 0xF7;
+    if (selects && !Intact(synth)) {
+        return;
+    }
     if ((status & 0xF0) == 0xF0) {
         if (status == 0xFF) {
             g_fluid->systemReset(fluid);
@@ -276,11 +308,17 @@ Keeper& TheKeeper() {
     return *keeper;
 }
 
+// The waiting synth, if it was loaded for the same soundfont and gain, and
+// its file has not changed since. One whose file has is set aside.
 Synth* TakeFor(const std::string& soundfont, gdouble gain) {
     Keeper& keeper = TheKeeper();
     std::lock_guard<std::mutex> lock(keeper.mutex);
     if (keeper.waiting == nullptr || keeper.waiting->soundfont != soundfont ||
         keeper.waiting->gain != gain) {
+        return nullptr;
+    }
+    if (!Intact(keeper.waiting)) {
+        keeper.spent.push_back(std::exchange(keeper.waiting, nullptr));
         return nullptr;
     }
     return std::exchange(keeper.waiting, nullptr);

@@ -228,38 +228,84 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     PlayToEnd(mci, MakeTune(Format::Wav, 0.2, "after.wav"), window);
 }
 
+// Piano for a second, then the organ, first selected then, for half a second.
+void WriteLateOrganMidi(const std::string& path) {
+    WriteMidi(path, {
+                        0x00, 0x90, 0x3C, 0x64,  // C4 on, on the piano
+                        0x81, 0x40,              // one second
+                        0x80, 0x3C, 0x00,        // C4 off
+                        0x00, 0xC0, 0x13,        // organ
+                        0x00, 0x90, 0x43, 0x64,  // G4 on
+                        0x60,                    // half a second
+                        0xFF, 0x2F, 0x00,        // end of track
+                    });
+}
+
 // The synth reads an instrument's samples when a tune first selects it. A
-// soundfont replaced meanwhile, as a package upgrade does, must not be where
-// they come from: the synth's tables describe the file it first loaded.
-TEST_F(KeptSynthTest, InstrumentsComeFromTheSoundfontFileFirstLoaded) {
+// soundfont replaced before that, as a package upgrade does, must not be
+// where they come from: the synth's tables describe the file it loaded.
+TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
     const std::string installed = GstMci().Soundfont();
     if (installed.empty()) {
         GTEST_SKIP() << "no soundfont installed";
     }
     const std::string font = Path("font.sf2");
     std::filesystem::copy_file(installed, font);
-    const std::string organ = Path("organ.mid");
-    WriteHeldOrganMidi(organ);
-
-    GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")));
+    const std::string late = Path("late.mid");
+    WriteLateOrganMidi(late);
+    GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")) + " sync=true");
     options.soundfontPlaces = {font};
     GstMci mci(options);
-    PlayAndClose(mci, MakeTune(Format::Midi, 0.3));
+
+    NotifyRecorder window;
+    ASSERT_EQ(mci.OpenElement(late, "themidi"), 0u);
+    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+    PumpFor(300);
     // The new file is only the start of the old one.
     const std::string replacement = Path("font.sf2.new");
     std::filesystem::copy_file(installed, replacement);
     std::filesystem::resize_file(replacement, std::filesystem::file_size(installed) / 2);
     std::filesystem::rename(replacement, font);
-    PlayAndClose(mci, organ);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
 
     GstMciOptions fresh = WithSink(ExactCaptureSink(Path("fresh.wav")));
     fresh.soundfontPlaces = {installed};
     GstMci reference(fresh);
-    PlayAndClose(reference, organ);
-
+    PlayAndClose(reference, late);
     const tunegen::Pcm expected = Captured(Path("fresh.wav"));
     ASSERT_GT(expected.Rms(), 0.03);
     ExpectSameLoudness(Captured(Path("kept.wav")), expected);
+}
+
+// The soundfont changed in place while its synth plays: an instrument the
+// tune first selects after that is not read from the changed file, the track
+// plays on to its end, and the next one does not take that synth.
+TEST_F(KeptSynthTest, SoundfontChangedWhilePlayingIsNotReadFrom) {
+    const std::string installed = GstMci().Soundfont();
+    if (installed.empty()) {
+        GTEST_SKIP() << "no soundfont installed";
+    }
+    const std::string font = Path("font.sf2");
+    std::filesystem::copy_file(installed, font);
+    const std::string late = Path("late.mid");
+    WriteLateOrganMidi(late);
+    GstMciOptions options = WithSink(kRealTimeSink);
+    options.soundfontPlaces = {font};
+    GstMci mci(options);
+
+    NotifyRecorder window;
+    ASSERT_EQ(mci.OpenElement(late, "themidi"), 0u);
+    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+    PumpFor(300);
+    std::filesystem::resize_file(font, std::filesystem::file_size(font) / 2);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+
+    // A new synth tries the changed file, and the open says it cannot.
+    EXPECT_NE(mci.OpenElement(late, "themidi"), 0u);
 }
 
 TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
