@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <gst/gst.h>
 
@@ -125,6 +126,30 @@ protected:
         EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
     }
 
+    // The installed soundfont, copied to "font.sf2" for the test to change
+    // or take away; empty if there is none.
+    std::string CopyInstalledSoundfont() {
+        const std::string installed = GstMci().Soundfont();
+        if (!installed.empty()) {
+            std::filesystem::copy_file(installed, Path("font.sf2"));
+        }
+        return installed;
+    }
+
+    // Plays `path` to its end and closes it, doing `meddle` 0.3 s in, while
+    // the tune is on its first instrument.
+    void PlayAndCloseWhile(GstMci& mci, const std::string& path,
+                           const std::function<void()>& meddle) {
+        NotifyRecorder window;
+        ASSERT_EQ(mci.OpenElement(path, "themidi"), 0u);
+        ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+        PumpFor(300);
+        meddle();
+        ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    }
+
     tunegen::Pcm Captured(const std::string& capture) {
         tunegen::Pcm pcm;
         std::string error;
@@ -198,14 +223,12 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     // Here GStreamer was started before the layer, as another part of the
     // program may do: the synth is kept all the same.
     gst_init(nullptr, nullptr);
-    const std::string installed = GstMci().Soundfont();
-    if (installed.empty()) {
-        GTEST_SKIP() << "no soundfont installed";
-    }
     // A soundfont of the test's own, so that it can go away: a synth that
     // still plays once the file is gone is one that kept it loaded.
+    if (CopyInstalledSoundfont().empty()) {
+        GTEST_SKIP() << "no soundfont installed";
+    }
     const std::string font = Path("font.sf2");
-    std::filesystem::copy_file(installed, font);
     GstMciOptions options = WithSink(kFastSink);
     options.soundfontPlaces = {font};
     options.keepSynthMs = 300;
@@ -229,7 +252,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
 }
 
 // Piano for a second, then the organ, first selected then, for half a second.
-void WriteLateOrganMidi(const std::string& path) {
+std::string WriteLateOrganMidi(const std::string& path) {
     WriteMidi(path, {
                         0x00, 0x90, 0x3C, 0x64,  // C4 on, on the piano
                         0x81, 0x40,              // one second
@@ -239,36 +262,30 @@ void WriteLateOrganMidi(const std::string& path) {
                         0x60,                    // half a second
                         0xFF, 0x2F, 0x00,        // end of track
                     });
+    return path;
 }
 
 // The synth reads an instrument's samples when a tune first selects it. A
 // soundfont replaced before that, as a package upgrade does, must not be
 // where they come from: the synth's tables describe the file it loaded.
 TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
-    const std::string installed = GstMci().Soundfont();
+    const std::string installed = CopyInstalledSoundfont();
     if (installed.empty()) {
         GTEST_SKIP() << "no soundfont installed";
     }
     const std::string font = Path("font.sf2");
-    std::filesystem::copy_file(installed, font);
-    const std::string late = Path("late.mid");
-    WriteLateOrganMidi(late);
+    const std::string late = WriteLateOrganMidi(Path("late.mid"));
     GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")) + " sync=true");
     options.soundfontPlaces = {font};
     GstMci mci(options);
 
-    NotifyRecorder window;
-    ASSERT_EQ(mci.OpenElement(late, "themidi"), 0u);
-    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
-    PumpFor(300);
-    // The new file is only the start of the old one.
-    const std::string replacement = Path("font.sf2.new");
-    std::filesystem::copy_file(installed, replacement);
-    std::filesystem::resize_file(replacement, std::filesystem::file_size(installed) / 2);
-    std::filesystem::rename(replacement, font);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    PlayAndCloseWhile(mci, late, [&] {
+        // The new file is only the start of the old one.
+        const std::string replacement = Path("font.sf2.new");
+        std::filesystem::copy_file(installed, replacement);
+        std::filesystem::resize_file(replacement, std::filesystem::file_size(installed) / 2);
+        std::filesystem::rename(replacement, font);
+    });
 
     GstMciOptions fresh = WithSink(ExactCaptureSink(Path("fresh.wav")));
     fresh.soundfontPlaces = {installed};
@@ -283,26 +300,18 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
 // tune first selects after that is not read from the changed file, the track
 // plays on to its end, and the next one does not take that synth.
 TEST_F(KeptSynthTest, SoundfontChangedWhilePlayingIsNotReadFrom) {
-    const std::string installed = GstMci().Soundfont();
-    if (installed.empty()) {
+    if (CopyInstalledSoundfont().empty()) {
         GTEST_SKIP() << "no soundfont installed";
     }
     const std::string font = Path("font.sf2");
-    std::filesystem::copy_file(installed, font);
-    const std::string late = Path("late.mid");
-    WriteLateOrganMidi(late);
+    const std::string late = WriteLateOrganMidi(Path("late.mid"));
     GstMciOptions options = WithSink(kRealTimeSink);
     options.soundfontPlaces = {font};
     GstMci mci(options);
 
-    NotifyRecorder window;
-    ASSERT_EQ(mci.OpenElement(late, "themidi"), 0u);
-    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
-    PumpFor(300);
-    std::filesystem::resize_file(font, std::filesystem::file_size(font) / 2);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    PlayAndCloseWhile(mci, late, [&] {
+        std::filesystem::resize_file(font, std::filesystem::file_size(font) / 2);
+    });
 
     // A new synth tries the changed file, and the open says it cannot.
     EXPECT_NE(mci.OpenElement(late, "themidi"), 0u);
