@@ -11,7 +11,15 @@
 namespace platform {
 namespace {
 
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool MakeDirectories(const std::string& directory) {
+    if (IsDirectory(directory)) {
+        return true;
+    }
     std::string partial;
     std::size_t start = 0;
     while (start <= directory.size()) {
@@ -26,8 +34,37 @@ bool MakeDirectories(const std::string& directory) {
         }
         start = slash + 1;
     }
+    return IsDirectory(directory);
+}
+
+// True when `path` is a regular file that holds exactly `bytes`. Opened
+// without blocking, so that a FIFO in the entry's place cannot stall the start.
+bool HoldsExactly(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
     struct stat st {};
-    return ::stat(directory.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                st.st_size == static_cast<off_t>(bytes.size());
+    if (same) {
+        // One byte more than expected, to see a file that grew meanwhile.
+        std::string held(bytes.size() + 1, '\0');
+        std::size_t got = 0;
+        while (got < held.size()) {
+            const ssize_t n = ::read(fd, held.data() + got, held.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        same = got == bytes.size() && held.compare(0, got, bytes) == 0;
+    }
+    ::close(fd);
+    return same;
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
@@ -169,7 +206,10 @@ bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
         "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    return WriteWhole(EntryPath(name), entry);
+    // The program registers itself at every start; an entry that already
+    // says the same is left alone rather than written again.
+    const std::string entryPath = EntryPath(name);
+    return HoldsExactly(entryPath, entry) || WriteWhole(entryPath, entry);
 }
 
 bool XdgAutoStart::DeleteValue(const std::string& name) {

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -22,6 +24,10 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     std::string Dir() const { return m_dir.path().toStdString() + "/autostart"; }
     std::string Entry() const { return Dir() + "/DefName.desktop"; }
+    std::string Contents() const {
+        std::ifstream in(Entry(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
 
     QTemporaryDir m_dir;
 };
@@ -94,6 +100,34 @@ TEST_F(XdgAutoStartTest, DeleteRemovesTheEntryAndFailsWhenItIsGone) {
     EXPECT_TRUE(autoStart.DeleteValue("DefName"));
     EXPECT_NE(::access(Entry().c_str(), F_OK), 0);
     EXPECT_FALSE(autoStart.DeleteValue("DefName"));
+}
+
+TEST_F(XdgAutoStartTest, EntryIsWrittenOnlyWhenItWouldChange) {
+    platform::XdgAutoStart autoStart(Dir());
+    ASSERT_TRUE(autoStart.OpenKey());
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+    struct stat first {};
+    ASSERT_EQ(::stat(Entry().c_str(), &first), 0);
+
+    // The same value again: the very file stays, unwritten.
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+    struct stat again {};
+    ASSERT_EQ(::stat(Entry().c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, first.st_ino);
+    EXPECT_EQ(again.st_mtim.tv_sec, first.st_mtim.tv_sec);
+    EXPECT_EQ(again.st_mtim.tv_nsec, first.st_mtim.tv_nsec);
+
+    // An entry edited since, even by one byte at its end, is written whole.
+    std::ofstream(Entry(), std::ios::app) << "Hidden=true\n";
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+    EXPECT_EQ(Contents().find("Hidden"), std::string::npos);
+    EXPECT_EQ(test::ParseExec(test::ReadExecValue(Entry()).value_or("")),
+              std::vector<std::string>{"/opt/m"});
+
+    // Another path replaces it.
+    ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/other"));
+    EXPECT_EQ(test::ParseExec(test::ReadExecValue(Entry()).value_or("")),
+              std::vector<std::string>{"/opt/other"});
 }
 
 TEST_F(XdgAutoStartTest, FolderThatCannotBeMadeFailsToOpen) {
