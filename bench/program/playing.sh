@@ -60,12 +60,12 @@ for format in mp3 wav mid; do
     ours=$(bench_median "${our_cpu[@]}") base=$(bench_median "${base_cpu[@]}")
     ratio=$(bench_median "${ratios[@]}")
     hwm=$(printf '%s\n' "${our_hwm[@]}" | sort -n | tail -n 1)
-    base_hwm=$(printf '%s\n' "${base_hwm[@]}" | sort -n | tail -n 1)
+    base_peak=$(printf '%s\n' "${base_hwm[@]}" | sort -n | tail -n 1)
     bench_row "$format: CPU s per minute playing" "$ours s" "playbin $base s" \
         "<= 1.10x (median $ratio x)" "$(bench_verdict "$ratio" "<=" 1.10)"
     bench_row "$format: ratio of each run" "${ratios[*]}" "-" "(for reference)" "-"
     bench_row "$format: peak RSS (VmHWM)" "$(bench_calc "$hwm / 1024" "%.1f") MB" \
-        "playbin $(bench_calc "$base_hwm / 1024" "%.1f") MB" "<= 45 MB" \
+        "playbin $(bench_calc "$base_peak / 1024" "%.1f") MB" "<= 45 MB" \
         "$(bench_verdict "$hwm" "<=" $((45 * 1024)))"
 done
 rig_done
