@@ -4,7 +4,8 @@
 # Usage: bench/run-all.sh BUILD_DIR [NAME...]
 #   NAME: startup playing idle gap endurance media (default: all of them)
 # Needs the targets melvane, melvane-maketunes, melvane-bench-probe,
-# melvane-bench-bare-tray, melvane-bench-endurance and melvane-bench-media.
+# melvane-bench-bare-tray, melvane-bench-late-play, melvane-bench-endurance and
+# melvane-bench-media.
 # Takes about 45 minutes (media alone about 20); the machine should be
 # otherwise quiet.
 set -uo pipefail
@@ -54,7 +55,8 @@ endurance() {
 
 run_one() {
     case "$1" in
-        startup) bash "$here/program/startup.sh" "$build" 7 ;;
+        startup) bash "$here/program/startup.sh" "$build" 7 &&
+            bash "$here/program/late_play.sh" "$build" 5 1000 ;;
         playing) bash "$here/program/playing.sh" "$build" 60 3 ;;
         idle) bash "$here/program/idle.sh" "$build" 60 ;;
         gap) bash "$here/program/gap.sh" "$build" 21 ;;

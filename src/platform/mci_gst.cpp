@@ -157,7 +157,9 @@ struct TrackShared {
     std::mutex mutex;
     std::condition_variable settled;
     bool prerolled = false;  // guarded by mutex
-    MCIERROR failure = 0;    // guarded by mutex
+    // When the pipeline last finished prerolling; guarded by mutex.
+    std::chrono::steady_clock::time_point prerolledAt;
+    MCIERROR failure = 0;  // guarded by mutex
 
     TrackShared() = default;
     TrackShared(const TrackShared&) = delete;
@@ -274,6 +276,8 @@ struct GstMci::Impl {
     MCIERROR Play(Track& track, QObject* target);
     void Stop(Track& track);
     bool Rewind(Track& track);
+    bool OutputWentStale(Track& track);
+    bool RenewOutput(Track& track);
     void Abort(Track& track);
     Track* FindDevice(std::uint32_t deviceId);
 
@@ -363,6 +367,7 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
                 {
                     std::lock_guard<std::mutex> lock(shared.mutex);
                     shared.prerolled = true;
+                    shared.prerolledAt = std::chrono::steady_clock::now();
                 }
                 shared.settled.notify_all();
             }
@@ -796,6 +801,9 @@ MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
     if (!track.failed && !track.atStart && !Rewind(track)) {
         track.failed = true;
     }
+    if (!track.failed && track.atStart && OutputWentStale(track) && !RenewOutput(track)) {
+        track.failed = true;
+    }
     const std::uint64_t generation = ++track.shared->generation;
     if (target != nullptr) {
         track.notifyPending = true;
@@ -822,6 +830,32 @@ MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
         return MCIERR_DEVICE_NOT_READY;
     }
     return 0;
+}
+
+// An output that keeps time of its own (a sound server's stream) counts it
+// from when it was made, paused or not, and places a track's first sample by
+// that count: a track played after waiting prerolled began as long after
+// "play" as it had waited, behind that much silence. The first track of a run
+// waits so for the window to be made.
+bool GstMci::Impl::OutputWentStale(Track& track) {
+    // Longer than a new output takes to make: a millisecond or two.
+    constexpr std::chrono::milliseconds kStaleAfter(5);
+    GstClock* const ownClock = gst_element_provide_clock(track.shared->sink);
+    if (ownClock == nullptr) {
+        return false;
+    }
+    gst_object_unref(ownClock);
+    std::lock_guard<std::mutex> lock(track.shared->mutex);
+    return track.shared->prerolled &&
+           std::chrono::steady_clock::now() - track.shared->prerolledAt >= kStaleAfter;
+}
+
+// A new output, and the track prerolled into it from its start.
+bool GstMci::Impl::RenewOutput(Track& track) {
+    GstElement* sink = track.shared->sink;
+    return gst_element_set_state(sink, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE &&
+           gst_element_set_state(sink, GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE &&
+           Rewind(track);
 }
 
 // Back to the start, paused. Pausing first matters: a stream that reaches its

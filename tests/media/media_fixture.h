@@ -1,6 +1,6 @@
 // What the media layer's tests share: a temporary folder of media made with
-// tunegen, layers with a test sink, a window that records notifications, and
-// bounded waits that run the Qt event loop.
+// tunegen, layers with a test sink, a window that records notifications,
+// bounded waits that run the Qt event loop, and a comparison of recordings.
 #pragma once
 
 #include <QCoreApplication>
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -78,6 +79,33 @@ inline GstMciOptions WithSink(const std::string& sink) {
     GstMciOptions options;
     options.sinkDescription = sink;
     return options;
+}
+
+// RMS of each 50 ms of the first channel, full scale 1.0.
+inline std::vector<double> Envelope(const tunegen::Pcm& pcm) {
+    const std::size_t frames = pcm.samples.size() / 2;
+    const std::size_t window = static_cast<std::size_t>(pcm.sampleRate) / 20;
+    std::vector<double> envelope;
+    for (std::size_t start = 0; start + window <= frames; start += window) {
+        double sum = 0;
+        for (std::size_t i = start; i < start + window; ++i) {
+            const double value = pcm.samples[2 * i] / 32768.0;
+            sum += value * value;
+        }
+        envelope.push_back(std::sqrt(sum / window));
+    }
+    return envelope;
+}
+
+// Within 10% of each other in every 50 ms.
+inline void ExpectSameLoudness(const tunegen::Pcm& actual, const tunegen::Pcm& expected) {
+    const std::vector<double> actualEnvelope = Envelope(actual);
+    const std::vector<double> expectedEnvelope = Envelope(expected);
+    ASSERT_EQ(actualEnvelope.size(), expectedEnvelope.size());
+    for (std::size_t i = 0; i < expectedEnvelope.size(); ++i) {
+        EXPECT_NEAR(actualEnvelope[i], expectedEnvelope[i], 0.1 * expectedEnvelope[i] + 0.002)
+            << "at " << i * 50 << " ms";
+    }
 }
 
 enum class Format { Wav, Mp3, Midi };

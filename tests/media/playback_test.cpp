@@ -51,6 +51,40 @@ TEST_P(RenderedPlayback, PlaysTheWholeTrackAloudAndSucceedsOnce) {
     EXPECT_GT(pcm.Rms(), kAudibleRms);
 }
 
+// An output that keeps time of its own: the null ALSA device keeps such time
+// without a sound card, and the tee records what reaches it.
+std::string ClockedCaptureSink(const std::string& wavPath) {
+    return "tee name=t ! queue ! alsasink device=null t. ! queue ! " + CaptureSink(wavPath);
+}
+
+// Such an output, left waiting prerolled, is made anew when the track plays,
+// and the track starts over into it: still whole, from its first sample, once.
+TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
+    const std::string tune = MakeTune(GetParam(), kTuneSeconds);
+    const std::string reference = Path("reference.wav");
+    {
+        auto mci = Layer(CaptureSink(reference));
+        NotifyRecorder window;
+        PlayToEnd(*mci, tune, window);
+        EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    }
+
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(ClockedCaptureSink(capture));
+    ASSERT_EQ(mci->OpenElement(tune, "themidi"), 0u);
+    PumpFor(100);
+    NotifyRecorder window;
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    PumpFor(50);
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+
+    const tunegen::Pcm expected = ReadCapture(reference);
+    ASSERT_GT(expected.Rms(), kAudibleRms);
+    ExpectSameLoudness(ReadCapture(capture), expected);
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, RenderedPlayback,
                          ::testing::Values(Format::Wav, Format::Mp3, Format::Midi),
                          [](const ::testing::TestParamInfo<Format>& format) {

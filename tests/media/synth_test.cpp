@@ -69,33 +69,6 @@ void WriteSilentMidi(const std::string& path) {
     WriteMidi(path, {0x81, 0x40, 0xFF, 0x2F, 0x00});
 }
 
-// RMS of each 50 ms of the first channel, full scale 1.0.
-std::vector<double> Envelope(const tunegen::Pcm& pcm) {
-    const std::size_t frames = pcm.samples.size() / 2;
-    const std::size_t window = static_cast<std::size_t>(pcm.sampleRate) / 20;
-    std::vector<double> envelope;
-    for (std::size_t start = 0; start + window <= frames; start += window) {
-        double sum = 0;
-        for (std::size_t i = start; i < start + window; ++i) {
-            const double value = pcm.samples[2 * i] / 32768.0;
-            sum += value * value;
-        }
-        envelope.push_back(std::sqrt(sum / window));
-    }
-    return envelope;
-}
-
-// Within 10% of each other in every 50 ms.
-void ExpectSameLoudness(const tunegen::Pcm& actual, const tunegen::Pcm& expected) {
-    const std::vector<double> actualEnvelope = Envelope(actual);
-    const std::vector<double> expectedEnvelope = Envelope(expected);
-    ASSERT_EQ(actualEnvelope.size(), expectedEnvelope.size());
-    for (std::size_t i = 0; i < expectedEnvelope.size(); ++i) {
-        EXPECT_NEAR(actualEnvelope[i], expectedEnvelope[i], 0.1 * expectedEnvelope[i] + 0.002)
-            << "at " << i * 50 << " ms";
-    }
-}
-
 // Swings of the first channel from below -1% of full scale to above +1% and
 // back, per second: rises with the pitch, and ignores the faint.
 double SwingsPerSecond(const tunegen::Pcm& pcm) {
