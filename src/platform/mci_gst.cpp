@@ -798,11 +798,9 @@ MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
 
 MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
     Abort(track);
-    if (!track.failed && !track.atStart && !Rewind(track)) {
-        track.failed = true;
-    }
-    if (!track.failed && track.atStart && OutputWentStale(track) && !RenewOutput(track)) {
-        track.failed = true;
+    if (!track.failed) {
+        track.failed =
+            track.atStart ? OutputWentStale(track) && !RenewOutput(track) : !Rewind(track);
     }
     const std::uint64_t generation = ++track.shared->generation;
     if (target != nullptr) {
