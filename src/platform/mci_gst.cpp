@@ -838,14 +838,19 @@ MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
 bool GstMci::Impl::OutputWentStale(Track& track) {
     // Longer than a new output takes to make: a millisecond or two.
     constexpr std::chrono::milliseconds kStaleAfter(5);
+    {
+        std::lock_guard<std::mutex> lock(track.shared->mutex);
+        if (!track.shared->prerolled ||
+            std::chrono::steady_clock::now() - track.shared->prerolledAt < kStaleAfter) {
+            return false;
+        }
+    }
     GstClock* const ownClock = gst_element_provide_clock(track.shared->sink);
     if (ownClock == nullptr) {
         return false;
     }
     gst_object_unref(ownClock);
-    std::lock_guard<std::mutex> lock(track.shared->mutex);
-    return track.shared->prerolled &&
-           std::chrono::steady_clock::now() - track.shared->prerolledAt >= kStaleAfter;
+    return true;
 }
 
 // A new output, and the track prerolled into it from its start.

@@ -39,14 +39,7 @@ protected:
         PumpFor(50);
         EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
         EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-        return CapturedSeconds(capture);
-    }
-
-    double CapturedSeconds(const std::string& capture) {
-        tunegen::Pcm pcm;
-        std::string error;
-        EXPECT_TRUE(tunegen::ReadWav(capture, &pcm, &error)) << error;
-        return pcm.Seconds();
+        return ReadCapture(capture).Seconds();
     }
 };
 

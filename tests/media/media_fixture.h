@@ -81,6 +81,14 @@ inline GstMciOptions WithSink(const std::string& sink) {
     return options;
 }
 
+// What a capture sink wrote.
+inline tunegen::Pcm ReadCapture(const std::string& path) {
+    tunegen::Pcm pcm;
+    std::string error;
+    EXPECT_TRUE(tunegen::ReadWav(path, &pcm, &error)) << error;
+    return pcm;
+}
+
 // RMS of each 50 ms of the first channel, full scale 1.0.
 inline std::vector<double> Envelope(const tunegen::Pcm& pcm) {
     const std::size_t frames = pcm.samples.size() / 2;

@@ -27,13 +27,6 @@ long ResidentKb() {
     return -1;
 }
 
-tunegen::Pcm ReadCapture(const std::string& path) {
-    tunegen::Pcm pcm;
-    std::string error;
-    EXPECT_TRUE(tunegen::ReadWav(path, &pcm, &error)) << error;
-    return pcm;
-}
-
 class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<Format> {};
 
 TEST_P(RenderedPlayback, PlaysTheWholeTrackAloudAndSucceedsOnce) {

@@ -122,13 +122,6 @@ protected:
         EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
         EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
     }
-
-    tunegen::Pcm Captured(const std::string& capture) {
-        tunegen::Pcm pcm;
-        std::string error;
-        EXPECT_TRUE(tunegen::ReadWav(capture, &pcm, &error)) << error;
-        return pcm;
-    }
 };
 
 TEST_F(KeptSynthTest, NextTrackStartsFromSilence) {
@@ -140,9 +133,9 @@ TEST_F(KeptSynthTest, NextTrackStartsFromSilence) {
     WriteSilentMidi(silent);
 
     PlayAndClose(mci, changing);
-    ASSERT_GT(Captured(capture).Rms(), 0.01);
+    ASSERT_GT(ReadCapture(capture).Rms(), 0.01);
     PlayAndClose(mci, silent);
-    const tunegen::Pcm after = Captured(capture);
+    const tunegen::Pcm after = ReadCapture(capture);
     EXPECT_NEAR(after.Seconds(), 1.0, 0.1);
     // The chord left sounding came through at about -20 dB; what is left of
     // the reverb's tail is below -60 dB.
@@ -157,10 +150,10 @@ TEST_F(KeptSynthTest, NextTrackSoundsAsOnANewSynth) {
     WriteStateChangingMidi(changing);
 
     PlayAndClose(mci, tune);
-    const tunegen::Pcm fresh = Captured(capture);
+    const tunegen::Pcm fresh = ReadCapture(capture);
     PlayAndClose(mci, changing);
     PlayAndClose(mci, tune);
-    const tunegen::Pcm kept = Captured(capture);
+    const tunegen::Pcm kept = ReadCapture(capture);
 
     // The synth starts its notes on its own 64-frame grid, which is where the
     // last track left it: the two differ sample for sample, not in sound.
@@ -180,13 +173,13 @@ TEST_F(KeptSynthTest, ReplayStartsFromSilence) {
     WriteHeldOrganMidi(held);
     NotifyRecorder window;
     PlayToEnd(mci, held, window);
-    const tunegen::Pcm first = Captured(capture);
+    const tunegen::Pcm first = ReadCapture(capture);
 
     window.codes.clear();
     ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
     ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
     EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
-    const tunegen::Pcm replay = Captured(capture);
+    const tunegen::Pcm replay = ReadCapture(capture);
 
     ASSERT_GT(first.Rms(), 0.03);
     ExpectSameLoudness(replay, first);
@@ -264,9 +257,9 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
     fresh.soundfontPlaces = {installed};
     GstMci reference(fresh);
     PlayAndClose(reference, late);
-    const tunegen::Pcm expected = Captured(Path("fresh.wav"));
+    const tunegen::Pcm expected = ReadCapture(Path("fresh.wav"));
     ASSERT_GT(expected.Rms(), 0.03);
-    ExpectSameLoudness(Captured(Path("kept.wav")), expected);
+    ExpectSameLoudness(ReadCapture(Path("kept.wav")), expected);
 }
 
 // The soundfont changed in place while its synth plays: an instrument the
@@ -303,9 +296,9 @@ TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
     GstMci second(quiet);
     PlayAndClose(second, tune);
 
-    const double loudRms = Captured(Path("loud.wav")).Rms();
+    const double loudRms = ReadCapture(Path("loud.wav")).Rms();
     ASSERT_GT(loudRms, 0.03);
-    EXPECT_LT(Captured(Path("quiet.wav")).Rms(), loudRms / 3);
+    EXPECT_LT(ReadCapture(Path("quiet.wav")).Rms(), loudRms / 3);
 }
 
 }  // namespace
