@@ -1,7 +1,9 @@
-// Any bytes as the playlist file: the loader must keep at most 100 entries,
-// none holding a line feed, report no error for a file it could read, and a
-// save followed by a fresh load must give back the very same entries, with
-// nothing left beside the playlist.
+// Any bytes as the playlist file: the loader must hold what a plain reading
+// of the lines gives (at most 100 entries, none longer than a path, none
+// holding a line feed), report no error for a file it could read, and a save
+// must write those entries followed by every line it did not hold, byte for
+// byte and in order; a fresh load gives back the same entries, an edit keeps
+// the same lines, and nothing is left beside the playlist.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -121,33 +124,69 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace {
 
+// The playlist as a plain reading of its lines sees it.
+struct Expected {
+    std::vector<std::string> entries;
+    std::string kept;
+};
+
+Expected ReadPlainly(const std::string& bytes) {
+    Expected expected;
+    std::size_t pos = 0;
+    while (pos < bytes.size() &&
+           expected.entries.size() < static_cast<std::size_t>(CMusicList::kMaxMusic)) {
+        const std::size_t lf = bytes.find('\n', pos);
+        const std::size_t textEnd = lf == std::string::npos ? bytes.size() : lf;
+        const std::size_t next = lf == std::string::npos ? bytes.size() : lf + 1;
+        std::string text = bytes.substr(pos, textEnd - pos);
+        if (lf != std::string::npos && !text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        if (text.size() > CMusicList::kMaxEntryLength) {
+            expected.kept += bytes.substr(pos, next - pos);
+        } else {
+            expected.entries.push_back(text);
+        }
+        pos = next;
+    }
+    expected.kept += bytes.substr(pos);
+    return expected;
+}
+
+std::string Written(const std::vector<std::string>& entries, std::size_t count,
+                    const std::string& kept) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes += entries[i] + "\r\n";
+    }
+    return bytes + kept;
+}
+
+std::string ReadBack() {
+    std::ifstream in("Music.mus", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 void CheckOneFile(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream out("Music.mus", std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        out.write(input.data(), static_cast<std::streamsize>(input.size()));
         if (!out) {
             Fail("cannot write the input");
         }
     }
+    const Expected expected = ReadPlainly(input);
     SilentMci mci;
     CountingPrompts prompts;
     NoWindowApp app;
-    std::vector<std::string> loaded;
+    if (ReadFirstMusic(".") != (expected.entries.empty() ? std::string() : expected.entries[0])) {
+        Fail("the first entry read ahead is not the store's first entry");
+    }
     {
         CMusicList list(mci, prompts, app);
-        if (list.GetCount() < 0 || list.GetCount() > CMusicList::kMaxMusic) {
-            Fail("count out of 0..100");
-        }
-        loaded = Entries(list);
-        std::size_t bytes = 0;
-        for (const std::string& entry : loaded) {
-            if (entry.find('\n') != std::string::npos) {
-                Fail("an entry holds a line feed");
-            }
-            bytes += entry.size();
-        }
-        if (bytes > size) {
-            Fail("the entries hold more bytes than the file");
+        if (Entries(list) != expected.entries) {
+            Fail("the entries are not the lines a plain reading gives");
         }
         if (!prompts.texts.empty()) {
             Fail("a readable file was reported as an error");
@@ -155,14 +194,25 @@ void CheckOneFile(const std::uint8_t* data, std::size_t size) {
         if (!list.Save() || !prompts.texts.empty()) {
             Fail("saving into a writable folder failed");
         }
+        if (ReadBack() != Written(expected.entries, expected.entries.size(), expected.kept)) {
+            Fail("the save did not write the entries followed by the kept lines");
+        }
     }
     const std::vector<std::string> names = DirectoryNames();
     if (names.size() != 1 || names[0] != "Music.mus") {
         Fail("saving left other files beside Music.mus");
     }
     CMusicList reloaded(mci, prompts, app);
-    if (Entries(reloaded) != loaded) {
+    if (Entries(reloaded) != expected.entries) {
         Fail("save then load changed the entries");
+    }
+    // An edit: the kept lines now come from the file the store wrote itself.
+    if (!expected.entries.empty()) {
+        const std::size_t count = expected.entries.size() - 1;
+        reloaded.SetCount(static_cast<int>(count));
+        if (!reloaded.Save() || ReadBack() != Written(expected.entries, count, expected.kept)) {
+            Fail("an edit lost or changed the kept lines");
+        }
     }
 }
 

@@ -1,55 +1,146 @@
 #include "playlist/musiclist.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
+
+// How much of the file is read or copied at a time; the fuzzer makes it tiny
+// so that line ends fall across reads.
+#ifndef MELVANE_PLAYLIST_CHUNK
+#define MELVANE_PLAYLIST_CHUNK 65536
+#endif
 
 namespace {
 
 const char kAlias[] = "themidi";
 const char kPlaylistName[] = "Music.mus";
+// A file being saved is written beside the playlist as "<name>.tmp" followed
+// by letters and digits, then renamed over it.
+const char kTempInfix[] = ".tmp";
+constexpr std::size_t kChunk = MELVANE_PLAYLIST_CHUNK;
+// How many names are tried for a new file before the save gives up.
+constexpr int kMaxNameTries = 1000;
 
 bool InRange(int nIndex) {
     return nIndex >= 0 && nIndex < CMusicList::kMaxMusic;
 }
 
-// Reads the whole of a regular file; false when it cannot be opened or read.
-// A FIFO or device is refused rather than waited on.
-bool ReadPlaylistBytes(const std::string& path, std::string& bytes, bool& missing) {
+// Opens the playlist for reading; -1 when it cannot be opened or is not a
+// regular file. A FIFO or device is refused rather than waited on.
+int OpenPlaylist(const std::string& path, bool& missing) {
     missing = false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         missing = (errno == ENOENT);
-        return false;
+        return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return false;
+        return -1;
     }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            ::close(fd);
+    return fd;
+}
+
+// The lines of the playlist file, read a chunk at a time: whatever the file
+// holds, no more than one chunk and one path's length are in memory.
+class LineReader {
+public:
+    struct Line {
+        std::string entry;  // the line without its line end, when it is short enough
+        bool tooLong = false;
+        std::int64_t start = 0;  // where the line begins in the file
+        std::int64_t end = 0;    // just past its line end
+    };
+
+    explicit LineReader(int fd) : m_fd(fd), m_buffer(new char[kChunk]) {}
+
+    // The next line; false at the end of the file or when a read fails.
+    bool Next(Line& line) {
+        line.entry.clear();
+        line.tooLong = false;
+        line.start = Offset();
+        if (m_pos == m_len && !Fill()) {
             return false;
         }
-        if (n == 0) {
-            break;
+        bool ended = false;
+        while (!ended && (m_pos < m_len || Fill())) {
+            const char* begin = m_buffer.get() + m_pos;
+            const void* lf = std::memchr(begin, '\n', m_len - m_pos);
+            const std::size_t take =
+                lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - begin)
+                              : m_len - m_pos;
+            // One byte more than a path, for a carriage return before the line feed.
+            if (!line.tooLong && line.entry.size() + take > CMusicList::kMaxEntryLength + 1) {
+                line.tooLong = true;
+                std::string().swap(line.entry);
+            }
+            if (!line.tooLong) {
+                line.entry.append(begin, take);
+            }
+            m_pos += take;
+            if (lf != nullptr) {
+                ++m_pos;
+                ended = true;
+            }
         }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        // A carriage return right before the line feed belongs to the line end.
+        if (ended && !line.entry.empty() && line.entry.back() == '\r') {
+            line.entry.pop_back();
+        }
+        if (line.entry.size() > CMusicList::kMaxEntryLength) {
+            line.tooLong = true;
+            std::string().swap(line.entry);
+        }
+        line.end = Offset();
+        return !m_failed;
     }
-    ::close(fd);
-    return true;
-}
+
+    // Where the next line begins.
+    std::int64_t Offset() const { return m_bufferOffset + static_cast<std::int64_t>(m_pos); }
+    bool Failed() const { return m_failed; }
+
+private:
+    bool Fill() {
+        if (m_failed) {
+            return false;
+        }
+        m_bufferOffset += static_cast<std::int64_t>(m_len);
+        m_pos = 0;
+        m_len = 0;
+        for (;;) {
+            const ssize_t n = ::read(m_fd, m_buffer.get(), kChunk);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                m_failed = true;
+                return false;
+            }
+            m_len = static_cast<std::size_t>(n);
+            return n > 0;
+        }
+    }
+
+    int m_fd;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    std::int64_t m_bufferOffset = 0;
+    bool m_failed = false;
+};
 
 std::string PlaylistFileIn(const std::string& directory) {
     // The root directory already ends in a slash.
@@ -59,26 +150,10 @@ std::string PlaylistFileIn(const std::string& directory) {
     return directory + "/" + kPlaylistName;
 }
 
-// One line of the playlist file from `start`; returns where the next begins.
-std::size_t ReadEntry(const std::string& bytes, std::size_t start, std::string* entry) {
-    std::size_t end = bytes.find('\n', start);
-    const bool lastLine = (end == std::string::npos);
-    if (lastLine) {
-        end = bytes.size();
-    }
-    std::size_t length = end - start;
-    // A carriage return right before the line feed belongs to the line end.
-    if (!lastLine && length > 0 && bytes[end - 1] == '\r') {
-        --length;
-    }
-    *entry = bytes.substr(start, length);
-    return end + 1;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
+bool WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -90,7 +165,133 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
+std::string DirectoryPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NamePart(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// A name a file being saved could have had: "<playlist>.tmp" and then only
+// letters and digits (earlier versions used the process id).
+bool IsTempName(const std::string& name, const std::string& playlistName) {
+    const std::string prefix = playlistName + kTempInfix;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes files that a save left behind when the player was killed during
+// it: regular files of our own name pattern only, never through a link, and
+// never one that another save still holds locked.
+void RemoveLeftoverTemps(const std::string& target) {
+    DIR* dir = ::opendir(DirectoryPart(target).c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const int dirFd = ::dirfd(dir);
+    const std::string playlistName = NamePart(target);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (!IsTempName(name, playlistName)) {
+            continue;
+        }
+        const int fd =
+            ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+            ::unlinkat(dirFd, name.c_str(), 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
+// Creates the file a save writes into, beside `target`, under a name nobody
+// can guess ahead, exclusively: an existing file or a link at that name is
+// never opened. It gets the mode a new file gets (the umask applies) and is
+// locked while it is written. -1 on failure.
+int CreateTemp(const std::string& target, std::string& temp) {
+    for (int tries = 0; tries < kMaxNameTries; ++tries) {
+        unsigned char random[8] = {};
+        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+            return -1;
+        }
+        char suffix[2 * sizeof random + 1] = {};
+        for (std::size_t i = 0; i < sizeof random; ++i) {
+            std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
+        }
+        temp = target + kTempInfix + suffix;
+        const int fd =
+            ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::flock(fd, LOCK_EX);
+            return fd;
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+    }
+    return -1;
+}
+
+// Moves the unreadable playlist to "<name>.bak", or ".bak1", ".bak2" ... when
+// that is taken: an earlier one is never replaced. Empty on failure.
+std::string SetAside(const std::string& target) {
+    for (int n = 0; n < kMaxNameTries; ++n) {
+        const std::string aside = target + ".bak" + (n == 0 ? std::string() : std::to_string(n));
+        if (::renameat2(AT_FDCWD, target.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) {
+            return aside;
+        }
+        if (errno == EINVAL || errno == ENOSYS) {
+            // A file system that cannot rename without replacing: a second
+            // name for the same file is made exclusively, and the rename of
+            // the new playlist then takes the old name away.
+            if (::link(target.c_str(), aside.c_str()) == 0) {
+                return aside;
+            }
+        }
+        if (errno != EEXIST) {
+            return std::string();
+        }
+    }
+    return std::string();
+}
+
 }  // namespace
+
+CMusicList::CFileHandle& CMusicList::CFileHandle::operator=(CFileHandle&& other) noexcept {
+    if (this != &other) {
+        Reset(other.m_fd);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+void CMusicList::CFileHandle::Reset(int fd) {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    m_fd = fd;
+}
 
 CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app)
     : m_mci(mci), m_prompts(prompts), m_app(app) {
@@ -125,12 +326,12 @@ void CMusicList::BuildFileName() {
 }
 
 void CMusicList::Load() {
-    std::string bytes;
     bool missing = false;
-    if (!ReadPlaylistBytes(m_szFileName, bytes, missing)) {
+    CFileHandle file(OpenPlaylist(m_szFileName, missing));
+    if (file.Get() < 0) {
         if (missing) {
-            const int fd =
-                ::open(m_szFileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            const int fd = ::open(m_szFileName.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             if (fd >= 0) {
                 ::close(fd);
             }
@@ -140,21 +341,56 @@ void CMusicList::Load() {
         return;
     }
 
-    std::size_t start = 0;
-    while (start < bytes.size() && m_nCount < kMaxMusic) {
-        start = ReadEntry(bytes, start, &m_strMusic[static_cast<std::size_t>(m_nCount)]);
-        ++m_nCount;
+    // A line too long to be a path, wherever it stands, and every line after
+    // the 100th entry are not loaded but kept, in their order in the file.
+    LineReader reader(file.Get());
+    LineReader::Line line;
+    std::vector<SKeptSpan> kept;
+    const auto keep = [&kept](std::int64_t nOffset, std::int64_t nLength) {
+        if (nLength <= 0) {
+            return;
+        }
+        if (!kept.empty() && kept.back().nOffset + kept.back().nLength == nOffset) {
+            kept.back().nLength += nLength;
+        } else {
+            kept.push_back(SKeptSpan{nOffset, nLength});
+        }
+    };
+    while (m_nCount < kMaxMusic && reader.Next(line)) {
+        if (line.tooLong) {
+            keep(line.start, line.end - line.start);
+        } else {
+            m_strMusic[static_cast<std::size_t>(m_nCount)] = line.entry;
+            ++m_nCount;
+        }
+    }
+    const off_t size = ::lseek(file.Get(), 0, SEEK_END);
+    if (reader.Failed() || size < 0) {
+        m_nCount = 0;
+        m_bUnreadableFile = true;
+        return;
+    }
+    if (m_nCount == kMaxMusic) {
+        keep(reader.Offset(), static_cast<std::int64_t>(size) - reader.Offset());
+    }
+    if (!kept.empty()) {
+        m_kept = std::move(kept);
+        m_keptFile = std::move(file);
     }
 }
 
 std::string ReadFirstMusic(const std::string& strDirectory) {
-    std::string bytes;
     bool missing = false;
-    std::string first;
-    if (ReadPlaylistBytes(PlaylistFileIn(strDirectory), bytes, missing) && !bytes.empty()) {
-        ReadEntry(bytes, 0, &first);
+    const int fd = OpenPlaylist(PlaylistFileIn(strDirectory), missing);
+    if (fd < 0) {
+        return std::string();
     }
-    return first;
+    LineReader reader(fd);
+    LineReader::Line line;
+    while (reader.Next(line) && line.tooLong) {
+    }
+    ::close(fd);
+    return reader.Failed() ? std::string() : line.entry;
 }
 
 int CMusicList::GetCount() const {
@@ -193,6 +429,28 @@ std::string CMusicList::GetCurrentMusic() const {
     return GetMusic(m_nCurrent);
 }
 
+bool CMusicList::CopyKeptLines(int fdTo) const {
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    for (const SKeptSpan& span : m_kept) {
+        std::int64_t done = 0;
+        while (done < span.nLength) {
+            const std::size_t want = static_cast<std::size_t>(
+                std::min<std::int64_t>(span.nLength - done, static_cast<std::int64_t>(kChunk)));
+            const ssize_t n = ::pread(m_keptFile.Get(), buffer.get(), want,
+                                      static_cast<off_t>(span.nOffset + done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            // A file that shrank since it was loaded has lost what was kept.
+            if (n <= 0 || !WriteAll(fdTo, buffer.get(), static_cast<std::size_t>(n))) {
+                return false;
+            }
+            done += n;
+        }
+    }
+    return true;
+}
+
 bool CMusicList::Save() {
     std::string bytes;
     for (int i = 0; i < m_nCount && i < kMaxMusic; ++i) {
@@ -200,31 +458,33 @@ bool CMusicList::Save() {
         bytes += "\r\n";
     }
 
-    // Write beside the target (following a symbolic link to the real file),
-    // then rename over it, so the old list survives any failure on the way.
+    // A playlist that is a symbolic link was put there by the user: the file
+    // it names is rewritten, and the link stays. The new file is written
+    // beside that file, then renamed over it, so the old list survives any
+    // failure on the way.
     std::string target = m_szFileName;
     if (char* resolved = ::realpath(m_szFileName.c_str(), nullptr)) {
         target = resolved;
         std::free(resolved);
     }
-    mode_t mode = 0666;
+    RemoveLeftoverTemps(target);
     struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && S_ISREG(st.st_mode)) {
-        mode = st.st_mode & 07777;
-    }
-    const std::string temp = target + ".tmp" + std::to_string(::getpid());
-    bool ok = false;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd >= 0) {
-        ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-        if (::fchmod(fd, mode) != 0) {
-            ok = false;
-        }
-        ok = (::close(fd) == 0) && ok;
+    const bool exists = ::lstat(target.c_str(), &st) == 0;
+    // A file that is replaced keeps its mode; a new one, or the one that
+    // takes the place of an unreadable file, gets the umask's.
+    const bool keepMode = exists && S_ISREG(st.st_mode) && !m_bUnreadableFile;
+
+    std::string temp;
+    CFileHandle file(CreateTemp(target, temp));
+    bool ok = file.Get() >= 0;
+    if (ok) {
+        ok = WriteAll(file.Get(), bytes.data(), bytes.size()) && CopyKeptLines(file.Get()) &&
+             (!keepMode || ::fchmod(file.Get(), st.st_mode & 07777) == 0) &&
+             ::fsync(file.Get()) == 0;
+        std::string aside;
         if (ok && m_bUnreadableFile && exists) {
-            // Keep the unread playlist as "Music.mus.bak" rather than lose it.
-            ok = ::rename(target.c_str(), (target + ".bak").c_str()) == 0;
+            aside = SetAside(target);
+            ok = !aside.empty();
         }
         if (ok) {
             ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -232,12 +492,29 @@ bool CMusicList::Save() {
         if (!ok) {
             ::unlink(temp.c_str());
         }
+        if (!aside.empty()) {
+            m_bUnreadableFile = false;
+            m_prompts.AppMessageBox("The playlist file could not be read; it was kept as " + aside +
+                                    ".");
+        }
     }
     if (!ok) {
         m_prompts.AppMessageBox("Can't save the playlist file:" + m_szFileName + "!");
         return false;
     }
     m_bUnreadableFile = false;
+    // The kept lines now follow the entries in the new file.
+    std::int64_t keptLength = 0;
+    for (const SKeptSpan& span : m_kept) {
+        keptLength += span.nLength;
+    }
+    m_kept.clear();
+    if (keptLength > 0) {
+        m_kept.push_back(SKeptSpan{static_cast<std::int64_t>(bytes.size()), keptLength});
+        m_keptFile = std::move(file);
+    } else {
+        m_keptFile.Reset();
+    }
     return true;
 }
 

@@ -4,7 +4,11 @@
 #pragma once
 
 #include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/app.h"
 #include "platform/mci.h"
@@ -13,9 +17,13 @@
 class CMusicList {
 public:
     static constexpr int kMaxMusic = 100;
+    // The longest line held as an entry: the longest path the system allows.
+    static constexpr std::size_t kMaxEntryLength = PATH_MAX - 1;
 
     // Probes the MIDI sequencer, then loads "Music.mus" from the current
-    // working directory (creating it empty when missing).
+    // working directory (creating it empty when missing). Lines the table
+    // cannot hold (past the 100th entry, or longer than any path) are not
+    // loaded: they stay in the file and are kept at every save.
     CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app);
     // Stops and closes the track; does not save.
     virtual ~CMusicList();
@@ -31,9 +39,11 @@ public:
     void MoveNext();
     std::string GetCurrentMusic() const;
 
-    // Rewrites "Music.mus" from entries 0 .. count-1, each followed by CR LF.
-    // The old file stays whole until the new one is complete; a failure is
-    // reported to the user and returns false.
+    // Rewrites "Music.mus" from entries 0 .. count-1, each followed by CR LF,
+    // then the kept lines byte for byte in their order in the file. The old
+    // file stays whole until the new one is complete; a failure is reported to
+    // the user and returns false. A file that could not be read is first put
+    // aside under a name of its own, and the user is told where.
     bool Save();
 
     bool Play();
@@ -50,6 +60,28 @@ private:
     void ProbeSequencer();
     void BuildFileName();
     void Load();
+    bool CopyKeptLines(int fdTo) const;
+
+    // A file descriptor closed with its owner.
+    class CFileHandle {
+    public:
+        explicit CFileHandle(int fd = -1) : m_fd(fd) {}
+        ~CFileHandle() { Reset(); }
+        CFileHandle(CFileHandle&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+        CFileHandle& operator=(CFileHandle&& other) noexcept;
+        CFileHandle(const CFileHandle&) = delete;
+        CFileHandle& operator=(const CFileHandle&) = delete;
+        int Get() const { return m_fd; }
+        void Reset(int fd = -1);
+
+    private:
+        int m_fd;
+    };
+    // A run of bytes of the kept file.
+    struct SKeptSpan {
+        std::int64_t nOffset;
+        std::int64_t nLength;
+    };
 
     platform::IMci& m_mci;
     platform::IPrompts& m_prompts;
@@ -57,9 +89,15 @@ private:
     // The file was there but could not be read: the first save keeps it aside
     // instead of replacing a playlist nobody has seen.
     bool m_bUnreadableFile = false;
+    // The lines not loaded stay on disk, in the file they were read from (held
+    // open, so that a later change of the folder cannot take them away), and
+    // are streamed into each new file.
+    CFileHandle m_keptFile;
+    std::vector<SKeptSpan> m_kept;
 };
 
 // The first entry of "Music.mus" in `strDirectory`, read as the store reads
-// it; empty when the file is missing, unreadable or empty. Nothing is created
+// it (a line longer than any path is no entry); empty when the file is
+// missing, unreadable or empty. Nothing is created
 // or changed.
 std::string ReadFirstMusic(const std::string& strDirectory);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "playlist_fixture.h"
+#include "without_file_override.h"
 
 namespace {
 
@@ -80,29 +81,18 @@ TEST_F(StoreTest, PathBytesThatAreNotUtf8SurviveLoadAndSave) {
 TEST_F(StoreTest, FailedSaveKeepsTheOldFileAndTellsTheUser) {
     WriteFile("/m/keep.mid\r\n");
     auto list = MakeList();
-    // A directory where the new file would be written makes the write fail
-    // even for root.
-    ASSERT_EQ(::mkdir((FilePath() + ".tmp" + std::to_string(::getpid())).c_str(), 0755), 0);
-    list->SetMusic(0, "/m/new.mid");
-    EXPECT_FALSE(list->Save());
+    // A folder the player may not write to, as for a user.
+    ASSERT_EQ(::chmod(m_path.c_str(), 0500), 0);
+    {
+        WithoutFileOverride asUser;
+        ASSERT_TRUE(asUser.Taken()) << "the thread's capabilities could not be changed";
+        list->SetMusic(0, "/m/new.mid");
+        EXPECT_FALSE(list->Save());
+    }
+    ASSERT_EQ(::chmod(m_path.c_str(), 0700), 0);
     EXPECT_EQ(ReadFile(), "/m/keep.mid\r\n");
     ASSERT_EQ(m_prompts.app.size(), 1u);
     EXPECT_EQ(m_prompts.app[0], "Can't save the playlist file:" + FilePath() + "!");
-}
-
-TEST_F(StoreTest, UnreadablePlaylistIsKeptAsideOnTheFirstSave) {
-    // A directory in the playlist's place cannot be read as a list.
-    ASSERT_EQ(::mkdir(FilePath().c_str(), 0755), 0);
-    auto list = MakeList();
-    EXPECT_EQ(list->GetCount(), 0);
-    EXPECT_TRUE(m_prompts.app.empty());
-    list->SetMusic(0, "/m/a.mid");
-    list->SetCount(1);
-    ASSERT_TRUE(list->Save());
-    EXPECT_EQ(ReadFile(), "/m/a.mid\r\n");
-    struct stat st {};
-    ASSERT_EQ(::stat((FilePath() + ".bak").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
 }
 
 TEST_F(StoreTest, FifoInThePlaylistsPlaceDoesNotHangTheLoad) {
