@@ -57,6 +57,11 @@ void CPictureCtrl::mouseReleaseEvent(QMouseEvent* event) {
     event->setAccepted(m_notify);
 }
 
+void CPictureCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_pressed = false;
+    event->setAccepted(m_notify);
+}
+
 CListBoxCtrl::CListBoxCtrl(QWidget* parent, int id) : QListWidget(parent), m_id(id) {
     setObjectName(QStringLiteral("control%1").arg(id));
     setSelectionMode(QAbstractItemView::SingleSelection);

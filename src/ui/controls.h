@@ -33,6 +33,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The second press of a double-click: the first press already made the
+    // click, so this one makes none.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     int m_id;
