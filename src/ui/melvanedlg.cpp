@@ -377,10 +377,18 @@ void CMelvaneDlg::keyPressEvent(QKeyEvent* event) {
     // A dialog without OK and Cancel buttons: Enter and Escape both end it,
     // which for this window means hiding it.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        hide();
+        HideWindow();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CMelvaneDlg::reject() {
+    if (m_tray.IsTrayAvailable()) {
+        QDialog::reject();
+    } else {
+        HideWindow();
+    }
 }
 
 // ---- Message routing --------------------------------------------------------
@@ -623,7 +631,17 @@ void CMelvaneDlg::OnStop() {
 }
 
 void CMelvaneDlg::OnHide() {
-    hide();
+    HideWindow();
+}
+
+void CMelvaneDlg::HideWindow() {
+    // Without a tray icon a hidden window could not be brought back: it goes
+    // to the task bar instead.
+    if (m_tray.IsTrayAvailable()) {
+        hide();
+    } else {
+        showMinimized();
+    }
 }
 
 void CMelvaneDlg::OnHelp() {
