@@ -55,6 +55,8 @@ public:
 
     int AddString(const std::string& bytes);
     std::string Text(int index) const;
+    void SetItemData(int index, int value);
+    int ItemData(int index) const;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -85,6 +87,10 @@ public:
     std::string GetText(int index) const;
     int GetCount() const;
     int GetCurSel() const;  // -1 when nothing is selected
+    // A number kept with an entry, moving with it as the list sorts; -1 for an
+    // entry without one or out of range.
+    void SetItemData(int index, int data);
+    int GetItemData(int index) const;
     // Out of range (-1 included) leaves nothing selected.
     void SetCurSel(int index);
     void DeleteString(int index);

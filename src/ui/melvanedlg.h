@@ -168,6 +168,12 @@ private:
     // Hides the window, or minimises it when there is no tray icon to bring
     // it back from.
     void HideWindow();
+    // Stops the track, makes entry `nIndex` current and plays it; playing
+    // and the animation follow whether it really started.
+    void PlayEntry(int nIndex);
+    // Nothing sounds any more: the animation ends on the still icon and Play
+    // can start again.
+    void ShowStopped();
     bool PreTranslateMessage(QObject* receiver, QEvent* event);
     void ShowSystemMenu(const QPoint& globalPos);
     // The control at `pos` (the list for a point in its viewport), or null.
