@@ -226,12 +226,12 @@ TEST_F(EditingTest, ADoubleClickOnAPictureButtonRunsItsCommandOnce) {
         }
         EXPECT_EQ(ReadPlaylist(), file);
         doubleClick(dlg.m_btnFirst);
-        EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi",
-                                     "open " + left[style].front() + " alias themidi",
-                                     "play themidi notify"}));
+        EXPECT_EQ(MciCalls(),
+                  (Calls{"stop themidi", "close themidi",
+                         "open " + left[style].front() + " alias themidi", "play themidi notify"}));
         doubleClick(dlg.m_btnFinal);
-        EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi",
-                                     "open /m/d.mid alias themidi", "play themidi notify"}));
+        EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/d.mid alias themidi",
+                                     "play themidi notify"}));
     }
     dlg.hide();
 }

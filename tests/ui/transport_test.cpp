@@ -250,8 +250,8 @@ TEST_F(ListDoubleClickTest, TheRowClickedIsTheFilePlayedAndTheFileIsKept) {
 // Names that are not UTF-8 look alike on screen, and a path may be listed
 // twice: each row still plays its own entry, byte for byte.
 TEST_F(ListDoubleClickTest, RowsMapToTheirOwnEntryWhateverTheirBytes) {
-    const std::string z = "/m/\xe9" "z.wav";
-    const std::string a = "/m/\xe9" "a.wav";
+    const std::string z = std::string("/m/\xe9") + "z.wav";
+    const std::string a = std::string("/m/\xe9") + "a.wav";
     CMelvaneDlg& dlg = StartShown({z, a, z});
     const int expected[] = {1, 0, 2};
     for (int row = 0; row < 3; ++row) {
