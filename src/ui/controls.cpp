@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kBytesRole = Qt::UserRole + 1;
+constexpr int kDataRole = Qt::UserRole + 2;
 
 void PostCommand(QWidget* control, int id, int code) {
     if (QWidget* parent = control->parentWidget()) {
@@ -57,6 +58,11 @@ void CPictureCtrl::mouseReleaseEvent(QMouseEvent* event) {
     event->setAccepted(m_notify);
 }
 
+void CPictureCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+    m_pressed = false;
+    event->setAccepted(m_notify);
+}
+
 CListBoxCtrl::CListBoxCtrl(QWidget* parent, int id) : QListWidget(parent), m_id(id) {
     setObjectName(QStringLiteral("control%1").arg(id));
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -97,9 +103,24 @@ std::string CListBoxCtrl::Text(int index) const {
     return entry->data(kBytesRole).toByteArray().toStdString();
 }
 
+void CListBoxCtrl::SetItemData(int index, int value) {
+    if (QListWidgetItem* entry = item(index)) {
+        entry->setData(kDataRole, value);
+    }
+}
+
+int CListBoxCtrl::ItemData(int index) const {
+    const QListWidgetItem* entry = item(index);
+    bool ok = false;
+    const int value = entry != nullptr ? entry->data(kDataRole).toInt(&ok) : -1;
+    return ok ? value : -1;
+}
+
 void CListBoxCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
     QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton) {
+    // Only a double-click on an entry picks one; below the last row there is
+    // nothing to play.
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
         PostCommand(this, m_id, LBN_DBLCLK);
     }
 }
@@ -132,6 +153,16 @@ int CListBox::GetCurSel() const {
     }
     const QList<QListWidgetItem*> selected = m_hWnd->selectedItems();
     return selected.isEmpty() ? -1 : m_hWnd->row(selected.first());
+}
+
+void CListBox::SetItemData(int index, int data) {
+    if (m_hWnd) {
+        m_hWnd->SetItemData(index, data);
+    }
+}
+
+int CListBox::GetItemData(int index) const {
+    return m_hWnd ? m_hWnd->ItemData(index) : -1;
 }
 
 void CListBox::SetCurSel(int index) {

@@ -33,6 +33,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // The second press of a double-click: the first press already made the
+    // click, so this one makes none.
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     int m_id;
@@ -52,6 +55,8 @@ public:
 
     int AddString(const std::string& bytes);
     std::string Text(int index) const;
+    void SetItemData(int index, int value);
+    int ItemData(int index) const;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -82,6 +87,10 @@ public:
     std::string GetText(int index) const;
     int GetCount() const;
     int GetCurSel() const;  // -1 when nothing is selected
+    // A number kept with an entry, moving with it as the list sorts; -1 for an
+    // entry without one or out of range.
+    void SetItemData(int index, int data);
+    int GetItemData(int index) const;
     // Out of range (-1 included) leaves nothing selected.
     void SetCurSel(int index);
     void DeleteString(int index);

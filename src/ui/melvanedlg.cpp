@@ -262,8 +262,10 @@ bool CMelvaneDlg::OnInitDialog() {
 
     SetTimer();
 
+    // The list sorts; each row keeps the playlist entry it shows, as the
+    // playlist keeps the file's order until the first edit.
     for (int i = 0; i < m_playlist.GetCount(); i++) {
-        m_listMusic.AddString(m_playlist.GetMusic(i));
+        m_listMusic.SetItemData(m_listMusic.AddString(m_playlist.GetMusic(i)), i);
     }
 
     m_tooltip.Create(this);
@@ -377,10 +379,18 @@ void CMelvaneDlg::keyPressEvent(QKeyEvent* event) {
     // A dialog without OK and Cancel buttons: Enter and Escape both end it,
     // which for this window means hiding it.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        hide();
+        HideWindow();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void CMelvaneDlg::reject() {
+    if (m_tray.IsTrayAvailable()) {
+        QDialog::reject();
+    } else {
+        HideWindow();
+    }
 }
 
 // ---- Message routing --------------------------------------------------------
@@ -491,12 +501,16 @@ void CMelvaneDlg::PlayMusic() {
 void CMelvaneDlg::PrevMusic() {
     if (m_playlist.Prev()) {
         m_bPlaying = 1;
+    } else {
+        ShowStopped();
     }
 }
 
 void CMelvaneDlg::NextMusic() {
     if (m_playlist.Next()) {
         m_bPlaying = 1;
+    } else {
+        ShowStopped();
     }
 }
 
@@ -515,7 +529,32 @@ void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
     if (m_bRepeatAll != 0) {
         m_playlist.MoveNext();
     }
-    m_playlist.Play();
+    if (!m_playlist.Play()) {
+        ShowStopped();
+    }
+}
+
+void CMelvaneDlg::PlayEntry(int nIndex) {
+    m_playlist.Stop();
+    m_playlist.SetCurrent(nIndex);
+    if (m_playlist.Play()) {
+        if (m_bPlaying == 0) {
+            SetTimer();
+        }
+        m_bPlaying = 1;
+    } else {
+        ShowStopped();
+    }
+}
+
+void CMelvaneDlg::ShowStopped() {
+    if (m_bPlaying == 0) {
+        return;
+    }
+    KillTimer();
+    g_nidTray.hIcon = *g_hIconStill;
+    m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
+    m_bPlaying = 0;
 }
 
 // ---- Skin buttons --------------------------------------------------------------
@@ -584,13 +623,7 @@ void CMelvaneDlg::OnExit() {
 }
 
 void CMelvaneDlg::OnFirst() {
-    m_playlist.Stop();
-    m_playlist.SetCurrent(0);
-    m_playlist.Play();
-    if (m_bPlaying == 0) {
-        SetTimer();
-    }
-    m_bPlaying = 1;
+    PlayEntry(0);
 }
 
 void CMelvaneDlg::OnPlay() {
@@ -603,27 +636,28 @@ void CMelvaneDlg::OnPlay() {
 }
 
 void CMelvaneDlg::OnFinal() {
-    m_playlist.Stop();
-    m_playlist.SetCurrent(m_playlist.GetCount() - 1);
-    m_playlist.Play();
-    if (m_bPlaying == 0) {
-        SetTimer();
-    }
-    m_bPlaying = 1;
+    PlayEntry(m_playlist.GetCount() - 1);
 }
 
 void CMelvaneDlg::OnStop() {
     if (m_bPlaying == 1) {
         m_playlist.Stop();
-        KillTimer();
-        g_nidTray.hIcon = *g_hIconStill;
-        m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
-        m_bPlaying = 0;
+        ShowStopped();
     }
 }
 
 void CMelvaneDlg::OnHide() {
-    hide();
+    HideWindow();
+}
+
+void CMelvaneDlg::HideWindow() {
+    // Without a tray icon a hidden window could not be brought back: it goes
+    // to the task bar instead.
+    if (m_tray.IsTrayAvailable()) {
+        hide();
+    } else {
+        showMinimized();
+    }
 }
 
 void CMelvaneDlg::OnHelp() {
@@ -632,13 +666,13 @@ void CMelvaneDlg::OnHelp() {
 
 void CMelvaneDlg::OnDblclkList() {
     const int i = m_listMusic.GetCurSel();
-    if (m_bPlaying == 0) {
-        SetTimer();
+    if (i < 0) {
+        return;
     }
-    m_playlist.SetCurrent(i);
-    m_playlist.Stop();
-    m_playlist.Play();
-    m_bPlaying = 1;
+    // The entry the row shows, which until the first edit sits elsewhere in
+    // the playlist.
+    const int nEntry = m_listMusic.GetItemData(i);
+    PlayEntry(nEntry >= 0 ? nEntry : i);
 }
 
 void CMelvaneDlg::OnSelchangeList() {
@@ -690,6 +724,7 @@ void CMelvaneDlg::RebuildPlaylist() {
     }
     for (int j = 0; j < k; j++) {
         m_playlist.SetMusic(j, m_listMusic.GetText(j));
+        m_listMusic.SetItemData(j, j);
     }
     if (k < CMusicList::kMaxMusic) {
         m_playlist.SetMusic(k, "");

@@ -156,6 +156,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Escape and a close request: hidden as Hide does.
+    void reject() override;
 
 private:
     void CreateControls();
@@ -163,6 +165,15 @@ private:
     void SetTimer();
     void KillTimer();
     void ShowWindow();
+    // Hides the window, or minimises it when there is no tray icon to bring
+    // it back from.
+    void HideWindow();
+    // Stops the track, makes entry `nIndex` current and plays it; playing
+    // and the animation follow whether it really started.
+    void PlayEntry(int nIndex);
+    // Nothing sounds any more: the animation ends on the still icon and Play
+    // can start again.
+    void ShowStopped();
     bool PreTranslateMessage(QObject* receiver, QEvent* event);
     void ShowSystemMenu(const QPoint& globalPos);
     // The control at `pos` (the list for a point in its viewport), or null.

@@ -1,6 +1,8 @@
 #include <QCursor>
 #include <QTest>
 
+#include <functional>
+
 #include "dlg_fixture.h"
 
 namespace {
@@ -183,6 +185,54 @@ TEST_F(EditingTest, HoverLightsOnlyTheButtonUnderTheMouseUntilTheBackgroundIsRea
     QTest::mouseMove(&dlg, QPoint(250, 40));
     QTest::mouseMove(&dlg, QPoint(252, 40));
     EXPECT_EQ(dlg.m_btnAdd.GetBitmap().cacheKey(), g_hbmAdd->cacheKey());
+    dlg.hide();
+}
+
+// A double-click on a picture button is one click: the second press makes no
+// command, whether the window system delivers it or it comes straight to the
+// control as a press, a release, a double-click and a release.
+TEST_F(EditingTest, ADoubleClickOnAPictureButtonRunsItsCommandOnce) {
+    WritePlaylist({"/m/a.mid", "/m/b.mid", "/m/c.mid", "/m/d.mid"});
+    Start();
+    CMelvaneDlg& dlg = *m_dlg;
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    const std::function<void(CStatic&)> styles[] = {
+        [&](CStatic& button) {
+            CPictureCtrl* control = button.GetSafeHwnd();
+            QTest::mouseDClick(dlg.windowHandle(), Qt::LeftButton, Qt::KeyboardModifiers(),
+                               control->mapTo(&dlg, control->rect().center()));
+        },
+        [](CStatic& button) {
+            QTest::mouseClick(button.GetSafeHwnd(), Qt::LeftButton);
+            QTest::mouseDClick(button.GetSafeHwnd(), Qt::LeftButton);
+            QTest::mouseRelease(button.GetSafeHwnd(), Qt::LeftButton);
+        },
+    };
+    const Calls left[] = {{"/m/b.mid", "/m/c.mid", "/m/d.mid"}, {"/m/c.mid", "/m/d.mid"}};
+    for (int style = 0; style < 2; ++style) {
+        SCOPED_TRACE(style);
+        const auto doubleClick = [&](CStatic& button) {
+            Clear();
+            styles[style](button);
+            QCoreApplication::sendPostedEvents();
+        };
+        m_dlg->m_listMusic.SetCurSel(0);
+        doubleClick(dlg.m_btnDelete);
+        EXPECT_EQ(ListItems(), left[style]);
+        std::string file;
+        for (const std::string& entry : left[style]) {
+            file += entry + "\r\n";
+        }
+        EXPECT_EQ(ReadPlaylist(), file);
+        doubleClick(dlg.m_btnFirst);
+        EXPECT_EQ(MciCalls(),
+                  (Calls{"stop themidi", "close themidi",
+                         "open " + left[style].front() + " alias themidi", "play themidi notify"}));
+        doubleClick(dlg.m_btnFinal);
+        EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/d.mid alias themidi",
+                                     "play themidi notify"}));
+    }
     dlg.hide();
 }
 

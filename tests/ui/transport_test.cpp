@@ -1,3 +1,7 @@
+#include <QTest>
+
+#include <functional>
+
 #include "dlg_fixture.h"
 
 namespace {
@@ -58,7 +62,7 @@ TEST_F(TransportTest, PlayMusicWhilePlayingSendsNothing) {
 }
 
 // From a stop: Last and Next wrap round and leave the timer off; First and
-// Final start it, and mark playing even when the entry fails to open.
+// Final start it, but not when the entry fails to open.
 TEST_F(TransportTest, StepCommandsWrapAndOnlyFirstAndFinalStartTheTimer) {
     CMelvaneDlg& dlg = StartWith(5);
     const struct {
@@ -80,8 +84,8 @@ TEST_F(TransportTest, StepCommandsWrapAndOnlyFirstAndFinalStartTheTimer) {
     dlg.OnStop();
     m_mci.badPaths.insert("/m/0.mid");
     dlg.OnFirst();
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-    EXPECT_TRUE(dlg.IsTimerRunning());
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_FALSE(dlg.IsTimerRunning());
 }
 
 TEST_F(TransportTest, StopKillsTheTimerShowsTheStillIconAndOnlyOnce) {
@@ -116,32 +120,158 @@ TEST_F(TransportTest, PlayOrNextAfterStopMarkPlayingOnlyWhenTheTrackOpens) {
     EXPECT_TRUE(dlg.IsTimerRunning());
 }
 
-TEST_F(TransportTest, FinalAndDoubleClickOnAnEmptyListReportAndStillMarkPlaying) {
+TEST_F(TransportTest, FinalOnAnEmptyListReportsAndADoubleClickWithoutARowDoesNothing) {
     CMelvaneDlg& dlg = StartWith(0);
     dlg.OnCommand(ID_TRAY_FINAL, 0);
     EXPECT_EQ(dlg.m_playlist.m_nCurrent, -1);
-    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_EQ(dlg.m_bPlaying, 0);
     EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
 
-    dlg.OnStop();
     Clear();
     dlg.OnCommand(IDC_LISTMUSIC, LBN_DBLCLK);
-    EXPECT_EQ(dlg.m_playlist.m_nCurrent, -1);
-    EXPECT_EQ(dlg.m_bPlaying, 1);
-    EXPECT_TRUE(dlg.IsTimerRunning());
-    EXPECT_EQ(m_prompts.app, (Calls{"No muisic,please add music!"}));
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_TRUE(m_prompts.app.empty());
 }
 
-TEST_F(TransportTest, DoubleClickPlaysTheSelectedIndexInPlaylistOrder) {
-    // File order b, a; the list shows a first. Until an edit the double-click
-    // plays by index, so a click on "a" plays b.
-    WritePlaylist({"/m/b.mid", "/m/a.mid"});
-    CMelvaneDlg& dlg = Start();
+// Every path that stops the track and opens another: when the open fails the
+// player is stopped (still icon, no animation) and Play starts it again.
+TEST_F(TransportTest, AFailedOpenLeavesThePlayerStoppedAndPlayStartsAgain) {
+    CMelvaneDlg& dlg = StartWith(3);
+    const struct {
+        const char* path;
+        int failing;
+        std::function<void()> act;
+    } paths[] = {
+        {"First", 0, [&] { dlg.OnCommand(IDC_FIRST, 0); }},
+        {"Final", 2, [&] { dlg.OnCommand(IDC_FINAL, 0); }},
+        {"list", 1,
+         [&] {
+             dlg.m_listMusic.SetCurSel(1);
+             dlg.OnCommand(IDC_LISTMUSIC, LBN_DBLCLK);
+         }},
+        {"tray Next", 1, [&] { dlg.OnCommand(ID_TRAY_NEXT, 0); }},
+        {"tray Last", 2, [&] { dlg.OnCommand(ID_TRAY_LAST, 0); }},
+        {"end of track", 1, [&] { dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 1); }},
+    };
+    for (const auto& path : paths) {
+        SCOPED_TRACE(path.path);
+        const std::string bad = "/m/" + std::to_string(path.failing) + ".mid";
+        m_mci.badPaths.clear();
+        dlg.OnCommand(IDC_FIRST, 0);
+        ASSERT_EQ(dlg.m_bPlaying, 1);
+        m_mci.badPaths = {bad};
+        Clear();
+        path.act();
+        EXPECT_EQ(m_prompts.app, (Calls{"Can't open file:" + bad + "!"}));
+        EXPECT_FALSE(m_mci.IsOpen("themidi"));
+        EXPECT_EQ(dlg.m_bPlaying, 0);
+        EXPECT_FALSE(dlg.IsTimerRunning());
+        EXPECT_EQ(m_tray.LastIcon().cacheKey(), g_hIconStill->cacheKey());
+
+        m_mci.badPaths.clear();
+        Clear();
+        dlg.OnCommand(IDC_PLAY, 0);
+        EXPECT_EQ(MciCalls(), (Calls{"open " + bad + " alias themidi", "play themidi notify"}));
+        EXPECT_EQ(dlg.m_bPlaying, 1);
+        EXPECT_TRUE(dlg.IsTimerRunning());
+    }
+}
+
+class ListDoubleClickTest : public DlgTest {
+protected:
+    // A real double-click at the middle of `row`, or below the last row for
+    // -1, as the window system delivers it.
+    void DoubleClickRow(int row) {
+        CListBoxCtrl* list = m_dlg->m_listMusic.GetSafeHwnd();
+        QPoint at;
+        if (row >= 0) {
+            at = list->visualItemRect(list->item(row)).center();
+        } else {
+            const QRect last = list->visualItemRect(list->item(list->count() - 1));
+            at = QPoint(last.center().x(), last.bottom() + 2 * last.height());
+            ASSERT_LT(at.y(), list->viewport()->height());
+        }
+        QTest::mouseDClick(m_dlg->windowHandle(), Qt::LeftButton, Qt::KeyboardModifiers(),
+                           list->viewport()->mapTo(m_dlg.get(), at));
+        QCoreApplication::sendPostedEvents();
+    }
+    CMelvaneDlg& StartShown(const std::vector<std::string>& entries) {
+        WritePlaylist(entries);
+        CMelvaneDlg& dlg = Start();
+        dlg.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        Clear();
+        return dlg;
+    }
+    void TearDown() override {
+        if (m_dlg) {
+            m_dlg->hide();
+        }
+        DlgTest::TearDown();
+    }
+    static Calls Reopen(const std::string& path) {
+        return {"stop themidi", "close themidi", "open " + path + " alias themidi",
+                "play themidi notify"};
+    }
+};
+
+// The list shows the file sorted while the playlist keeps the file's order:
+// the row clicked is the file played, and the file stays as it was. Steps go
+// on in the playlist's order from there.
+TEST_F(ListDoubleClickTest, TheRowClickedIsTheFilePlayedAndTheFileIsKept) {
+    CMelvaneDlg& dlg = StartShown({"/m/c.wav", "/m/a.wav", "/m/b.wav"});
+    const std::string file = ReadPlaylist();
+    ASSERT_EQ(dlg.m_listMusic.GetText(0), "/m/a.wav");
+    DoubleClickRow(0);
+    EXPECT_EQ(MciCalls(), Reopen("/m/a.wav"));
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 1);
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_EQ(ReadPlaylist(), file);
     Clear();
-    dlg.m_listMusic.SetCurSel(0);
-    dlg.OnDblclkList();
-    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/b.mid alias themidi",
-                                 "play themidi notify"}));
+    dlg.OnCommand(ID_TRAY_NEXT, 0);
+    EXPECT_EQ(MciCalls(), Reopen("/m/b.wav"));
+    Clear();
+    dlg.OnCommand(ID_TRAY_LAST, 0);
+    dlg.OnCommand(ID_TRAY_LAST, 0);
+    ASSERT_EQ(MciCalls().size(), 8u);
+    EXPECT_EQ(MciCalls()[2], "open /m/a.wav alias themidi");
+    EXPECT_EQ(MciCalls()[6], "open /m/c.wav alias themidi");
+
+    // After an edit the playlist is in the list's order, and rows still map.
+    m_shell.chosen = {"/m/d.wav"};
+    dlg.OnCommand(IDC_ADD, 0);
+    Clear();
+    DoubleClickRow(2);
+    EXPECT_EQ(MciCalls(), Reopen("/m/c.wav"));
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 2);
+}
+
+// Names that are not UTF-8 look alike on screen, and a path may be listed
+// twice: each row still plays its own entry, byte for byte.
+TEST_F(ListDoubleClickTest, RowsMapToTheirOwnEntryWhateverTheirBytes) {
+    const std::string z = std::string("/m/\xe9") + "z.wav";
+    const std::string a = std::string("/m/\xe9") + "a.wav";
+    CMelvaneDlg& dlg = StartShown({z, a, z});
+    const int expected[] = {1, 0, 2};
+    for (int row = 0; row < 3; ++row) {
+        SCOPED_TRACE(row);
+        Clear();
+        DoubleClickRow(row);
+        EXPECT_EQ(dlg.m_playlist.m_nCurrent, expected[row]);
+        EXPECT_EQ(MciCalls(), Reopen(row == 0 ? a : z));
+    }
+    EXPECT_EQ(ReadPlaylist(), z + "\r\n" + a + "\r\n" + z + "\r\n");
+}
+
+TEST_F(ListDoubleClickTest, ADoubleClickBelowTheLastRowDoesNothing) {
+    CMelvaneDlg& dlg = StartShown({"/m/b.wav", "/m/a.wav"});
+    dlg.m_listMusic.SetCurSel(1);
+    DoubleClickRow(-1);
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_TRUE(m_prompts.app.empty());
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_EQ(dlg.m_playlist.m_nCurrent, 0);
 }
 
 TEST_F(TransportTest, AnimationSwingsOnlyWhilePlayingAndCarriesOverAStop) {

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+
 #include "dlg_fixture.h"
 #include "platform/shell_qt.h"
 
@@ -233,6 +235,34 @@ TEST_F(WindowTest, TipsShowAfterFiftyMillisecondsOnlyOverToolsOfTheActiveWindow)
     QTest::qWait(120);
     EXPECT_TRUE(dlg.ToolTip().ShownText().isEmpty());
     dlg.hide();
+}
+
+// Without a tray icon the window is the only way back to the player: Hide,
+// Enter, Escape and a close request put it on the task bar instead of out of
+// reach. With a tray icon they hide it.
+TEST_F(WindowTest, WithoutATrayHidingMinimisesTheWindowAndWithOneHidesIt) {
+    for (const bool tray : {false, true}) {
+        SCOPED_TRACE(tray);
+        m_tray.available = tray;
+        CMelvaneDlg& dlg = Start();
+        const std::function<void()> ways[] = {
+            [&] {
+                QTest::mouseClick(dlg.m_btnHide.GetSafeHwnd(), Qt::LeftButton);
+                QCoreApplication::sendPostedEvents();
+            },
+            [&] { QTest::keyClick(&dlg, Qt::Key_Return); },
+            [&] { QTest::keyClick(&dlg, Qt::Key_Escape); },
+            [&] { dlg.close(); },
+        };
+        for (const auto& way : ways) {
+            dlg.showNormal();
+            ASSERT_TRUE(dlg.isVisible());
+            way();
+            EXPECT_EQ(dlg.isVisible(), !tray);
+            EXPECT_EQ(dlg.isMinimized(), !tray);
+        }
+        dlg.hide();
+    }
 }
 
 TEST(FileDialogFilterTest, PatternsAreShownOnceAndAddedWhenMissing) {
