@@ -75,6 +75,18 @@ std::size_t ReadEntry(const std::string& bytes, std::size_t start, std::string* 
     return end + 1;
 }
 
+// Makes the folders of `path` up to its last slash that are not there yet,
+// private to the user as data folders are meant to be.
+void MakeFoldersFor(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return;
+        }
+    }
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -92,12 +104,13 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app)
+CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app,
+                       const std::string& strFolder)
     : m_mci(mci), m_prompts(prompts), m_app(app) {
     ProbeSequencer();
     m_nCount = 0;
     m_nCurrent = 0;
-    BuildFileName();
+    BuildFileName(strFolder);
     Load();
 }
 
@@ -115,11 +128,13 @@ void CMusicList::ProbeSequencer() {
     }
 }
 
-void CMusicList::BuildFileName() {
-    std::string directory;
-    if (char* cwd = ::getcwd(nullptr, 0)) {
-        directory = cwd;
-        std::free(cwd);
+void CMusicList::BuildFileName(const std::string& strFolder) {
+    std::string directory = strFolder;
+    if (directory.empty()) {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            directory = cwd;
+            std::free(cwd);
+        }
     }
     m_szFileName = PlaylistFileIn(directory);
 }
@@ -212,6 +227,9 @@ bool CMusicList::Save() {
     const bool exists = ::stat(target.c_str(), &st) == 0;
     if (exists && S_ISREG(st.st_mode)) {
         mode = st.st_mode & 07777;
+    }
+    if (!exists) {
+        MakeFoldersFor(target);
     }
     const std::string temp = target + ".tmp" + std::to_string(::getpid());
     bool ok = false;

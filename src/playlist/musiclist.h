@@ -14,9 +14,11 @@ class CMusicList {
 public:
     static constexpr int kMaxMusic = 100;
 
-    // Probes the MIDI sequencer, then loads "Music.mus" from the current
-    // working directory (creating it empty when missing).
-    CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app);
+    // Probes the MIDI sequencer, then loads "Music.mus" from `strFolder`, or
+    // from the current working directory when that is empty (creating it
+    // empty when missing and the folder exists).
+    CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app,
+               const std::string& strFolder = std::string());
     // Stops and closes the track; does not save.
     virtual ~CMusicList();
 
@@ -32,8 +34,9 @@ public:
     std::string GetCurrentMusic() const;
 
     // Rewrites "Music.mus" from entries 0 .. count-1, each followed by CR LF.
-    // The old file stays whole until the new one is complete; a failure is
-    // reported to the user and returns false.
+    // The old file stays whole until the new one is complete; a folder that
+    // is not there yet is made first. A failure is reported to the user and
+    // returns false.
     bool Save();
 
     bool Play();
@@ -48,7 +51,7 @@ public:
 
 private:
     void ProbeSequencer();
-    void BuildFileName();
+    void BuildFileName(const std::string& strFolder);
     void Load();
 
     platform::IMci& m_mci;
