@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -5,6 +7,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -23,6 +26,33 @@ using Files = std::vector<std::string>;
 using Outcome = platform::InstanceClaim::Outcome;
 
 constexpr int kWaitMs = 60000;
+
+// True while some process waits for a lock on the file with inode `inode`
+// (the kernel lists waiters with "->" in /proc/locks).
+bool SomeoneWaitsOnLock(ino_t inode) {
+    std::ifstream locks("/proc/locks");
+    const std::string tail = ":" + std::to_string(inode) + " ";
+    for (std::string line; std::getline(locks, line);) {
+        if (line.find("->") != std::string::npos && line.find(tail) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A listening socket at `path`, as a first start leaves it.
+int ListenAt(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 // A private runtime folder, as the session gives one.
 class InstanceTest : public ::testing::Test {
@@ -131,12 +161,8 @@ TEST_F(InstanceTest, ASocketLeftByAPlayerThatEndedIsTakenOver) {
 }
 
 TEST_F(InstanceTest, SomethingThatTakesTheRequestWithoutAnsweringIsNotObeyed) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, SocketPath().c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(fd, 4), 0);
+    const int fd = ListenAt(SocketPath());
+    ASSERT_GE(fd, 0);
     std::atomic<bool> stop{false};
     std::thread mute([&] {
         while (!stop) {
@@ -154,6 +180,38 @@ TEST_F(InstanceTest, SomethingThatTakesTheRequestWithoutAnsweringIsNotObeyed) {
     ::shutdown(fd, SHUT_RDWR);
     mute.join();
     ::close(fd);
+}
+
+// A start that finds the lock taken waits until the start holding it listens,
+// then hands its files over instead of listening beside it.
+TEST_F(InstanceTest, AStartWaitsForTheOneBeforeItToListen) {
+    const int lock = ::open((m_folder + "/melvane.lock").c_str(), O_RDWR | O_CREAT, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    struct stat st {};
+    ASSERT_EQ(::fstat(lock, &st), 0);
+    auto claim = std::async(std::launch::async,
+                            [this] { return platform::ClaimInstance(m_folder, {"/m/b.mid"}); });
+    const bool waited = QTest::qWaitFor([&] { return SomeoneWaitsOnLock(st.st_ino); }, kWaitMs);
+    EXPECT_TRUE(waited) << "the start did not wait for the lock";
+    const int listening = waited ? ListenAt(SocketPath()) : -1;
+    std::unique_ptr<platform::InstanceServer> server;
+    std::vector<Files> requests;
+    if (listening >= 0) {
+        server = std::make_unique<platform::InstanceServer>(listening);
+        QObject::connect(server.get(), &platform::InstanceServer::OpenRequested,
+                         [&](const Files& files) { requests.push_back(files); });
+    }
+    ::close(lock);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return claim.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+        kWaitMs));
+    const platform::InstanceClaim result = claim.get();
+    EXPECT_EQ(result.outcome, Outcome::kHandedOver) << result.error;
+    EXPECT_EQ(requests, (std::vector<Files>{{"/m/b.mid"}}));
+    if (result.listeningFd >= 0) {
+        ::close(result.listeningFd);
+    }
 }
 
 TEST_F(InstanceTest, TwoStartsAtOnceMakeOnePlayer) {
