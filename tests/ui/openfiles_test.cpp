@@ -14,13 +14,6 @@ protected:
         m_dlg->Create();
         return *m_dlg;
     }
-    std::vector<std::string> ListItems() const {
-        std::vector<std::string> items;
-        for (int i = 0; i < m_dlg->m_listMusic.GetCount(); ++i) {
-            items.push_back(m_dlg->m_listMusic.GetText(i));
-        }
-        return items;
-    }
     // Opens, in order, of the media layer.
     std::vector<std::string> Opened() const {
         std::vector<std::string> opened;
