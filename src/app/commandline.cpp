@@ -41,7 +41,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv,
         } else if (word.empty()) {
             return CommandLine{CommandLine::Action::kError, {}, "an empty file name"};
         } else if (word.front() != '/' && workingDirectory.empty()) {
-            return CommandLine{CommandLine::Action::kError, {},
+            return CommandLine{CommandLine::Action::kError,
+                               {},
                                "cannot tell where '" + word + "' is: the current folder is gone"};
         } else {
             result.files.push_back(MakeAbsolute(word, workingDirectory));

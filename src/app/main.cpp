@@ -10,8 +10,7 @@ int main(int argc, char** argv) {
     platform::KeepTheHeapSmall();
     // Answered before anything is loaded, so that a second start, --help and
     // --version end at once.
-    const CommandLine commandLine =
-        ParseCommandLine(argc, argv, platform::GetCurrentDirectory());
+    const CommandLine commandLine = ParseCommandLine(argc, argv, platform::GetCurrentDirectory());
     switch (commandLine.action) {
         case CommandLine::Action::kHelp:
             std::fputs(Usage(), stdout);

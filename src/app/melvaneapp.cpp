@@ -97,7 +97,8 @@ CMelvaneApp::~CMelvaneApp() {
 
 bool CMelvaneApp::HandedToRunningPlayer(int* pStatus) {
     std::string strError;
-    const std::string strFolder = platform::InstanceFolder(std::getenv("XDG_RUNTIME_DIR"), &strError);
+    const std::string strFolder =
+        platform::InstanceFolder(std::getenv("XDG_RUNTIME_DIR"), &strError);
     if (strFolder.empty()) {
         std::fprintf(stderr, "melvane: %s; other starts will not find this player\n",
                      strError.c_str());
@@ -144,8 +145,7 @@ void CMelvaneApp::OpenFirstTrackAhead() {
         return;
     }
     // Relative names in the playlist are taken from the program's folder.
-    platform::GstMci::OpenAhead(strFirst.front() == '/' ? strFirst
-                                                        : m_strProgramFolder + strFirst);
+    platform::GstMci::OpenAhead(strFirst.front() == '/' ? strFirst : m_strProgramFolder + strFirst);
 }
 
 int CMelvaneApp::InitInstance() {
@@ -155,8 +155,9 @@ int CMelvaneApp::InitInstance() {
     if (m_nListeningFd >= 0) {
         server = std::make_unique<platform::InstanceServer>(m_nListeningFd);
         m_nListeningFd = -1;
-        QObject::connect(server.get(), &platform::InstanceServer::OpenRequested,
-                         [&requests](const std::vector<std::string>& files) { requests.Add(files); });
+        QObject::connect(
+            server.get(), &platform::InstanceServer::OpenRequested,
+            [&requests](const std::vector<std::string>& files) { requests.Add(files); });
     }
 
     // Relative names in the playlist are taken from the program's folder,

@@ -12,12 +12,12 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <utility>
-#include <algorithm>
 
 namespace platform {
 

@@ -38,9 +38,9 @@ TEST(CommandLineTest, AnUnknownOptionIsAnErrorThatNamesIt) {
 }
 
 TEST(CommandLineTest, FilesBecomeAbsoluteAgainstTheFolderTheyWereNamedIn) {
-    EXPECT_EQ(Parse({"a.mid", "./sub/b.wav", "/m//x/./c.mp3", "-"}).files,
-              (Files{"/home/u/music/a.mid", "/home/u/music/sub/b.wav", "/m/x/c.mp3",
-                     "/home/u/music/-"}));
+    EXPECT_EQ(
+        Parse({"a.mid", "./sub/b.wav", "/m//x/./c.mp3", "-"}).files,
+        (Files{"/home/u/music/a.mid", "/home/u/music/sub/b.wav", "/m/x/c.mp3", "/home/u/music/-"}));
     EXPECT_EQ(Parse({"a.mid"}, "/").files, (Files{"/a.mid"}));
     // Without a known folder a relative name cannot be placed; an absolute one can.
     EXPECT_EQ(Parse({"a.mid"}, "").action, CommandLine::Action::kError);

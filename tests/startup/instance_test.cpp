@@ -215,13 +215,16 @@ TEST_F(InstanceTest, AStartWaitsForTheOneBeforeItToListen) {
 }
 
 TEST_F(InstanceTest, TwoStartsAtOnceMakeOnePlayer) {
-    auto claimA = std::async(std::launch::async, [this] { return platform::ClaimInstance(m_folder, {"/m/a.mid"}); });
-    auto claimB = std::async(std::launch::async, [this] { return platform::ClaimInstance(m_folder, {"/m/b.mid"}); });
+    auto claimA = std::async(std::launch::async,
+                             [this] { return platform::ClaimInstance(m_folder, {"/m/a.mid"}); });
+    auto claimB = std::async(std::launch::async,
+                             [this] { return platform::ClaimInstance(m_folder, {"/m/b.mid"}); });
     std::unique_ptr<platform::InstanceServer> server;
     std::vector<Files> requests;
     std::vector<platform::InstanceClaim> claims;
     auto take = [&](std::future<platform::InstanceClaim>& claim) {
-        if (claim.valid() && claim.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) {
+        if (claim.valid() &&
+            claim.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) {
             claims.push_back(claim.get());
             if (claims.back().outcome == Outcome::kFirst) {
                 server = std::make_unique<platform::InstanceServer>(claims.back().listeningFd);
@@ -238,7 +241,8 @@ TEST_F(InstanceTest, TwoStartsAtOnceMakeOnePlayer) {
         },
         kWaitMs));
     ASSERT_EQ(claims.size(), 2u);
-    const int firsts = (claims[0].outcome == Outcome::kFirst) + (claims[1].outcome == Outcome::kFirst);
+    const int firsts =
+        (claims[0].outcome == Outcome::kFirst) + (claims[1].outcome == Outcome::kFirst);
     const int handed =
         (claims[0].outcome == Outcome::kHandedOver) + (claims[1].outcome == Outcome::kHandedOver);
     EXPECT_EQ(firsts, 1);

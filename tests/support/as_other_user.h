@@ -27,7 +27,8 @@ inline bool AsOrdinaryUser(const std::function<bool()>& check) {
     }
     const pid_t child = ::fork();
     if (child == 0) {
-        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
+        const bool dropped = ::setgroups(0, nullptr) == 0 &&
+                             ::setresgid(kNobody, kNobody, kNobody) == 0 &&
                              ::setresuid(kNobody, kNobody, kNobody) == 0;
         ::_exit(dropped && check() ? 0 : 1);
     }

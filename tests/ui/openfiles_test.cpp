@@ -6,9 +6,9 @@ namespace {
 class OpenFilesTest : public DlgTest {
 protected:
     CMelvaneDlg& StartWith(const std::vector<std::string>& files, const std::string& folder = "") {
-        m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
-            m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell, "/opt/melvane/melvane", folder,
-            files});
+        m_dlg = std::make_unique<CMelvaneDlg>(
+            CMelvaneDlg::Services{m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell,
+                                  "/opt/melvane/melvane", folder, files});
         m_app.mainWnd = platform::ToHwnd(m_dlg.get());
         m_journal.clear();
         m_dlg->Create();
@@ -49,8 +49,8 @@ TEST_F(OpenFilesTest, ARunningPlayerStopsWhatPlaysForTheNamedFile) {
     m_dlg->OnOpenRequest({"/m/\xff z.wav"});
     EXPECT_EQ(ListItems(), (Calls{"/m/x.mid", "/m/y.mid", "/m/\xff z.wav"}));
     EXPECT_EQ(ReadPlaylist(), "/m/x.mid\r\n/m/y.mid\r\n/m/\xff z.wav\r\n");
-    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/\xff z.wav alias themidi",
-                                 "play themidi notify"}));
+    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi",
+                                 "open /m/\xff z.wav alias themidi", "play themidi notify"}));
     EXPECT_EQ(m_dlg->m_playlist.m_nCurrent, 2);
     EXPECT_EQ(m_dlg->m_bPlaying, 1);
     EXPECT_FALSE(m_dlg->isVisible());
