@@ -4,6 +4,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace platform {
@@ -32,6 +33,15 @@ void KeepTheHeapSmall() {
     // player's few threads.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     mallopt(M_ARENA_MAX, 2);
+}
+
+std::string GetCurrentDirectory() {
+    std::string directory;
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+        directory = cwd;
+        std::free(cwd);
+    }
+    return directory;
 }
 
 bool SetCurrentDirectory(const std::string& directory) {

@@ -12,6 +12,9 @@ std::string GetModuleFileName();
 // Call first thing in main, before any thread starts.
 void KeepTheHeapSmall();
 
+// The working directory; empty when it cannot be told (it was removed, say).
+std::string GetCurrentDirectory();
+
 // Makes `directory` the working directory; false on failure.
 bool SetCurrentDirectory(const std::string& directory);
 

@@ -150,6 +150,18 @@ std::string PlaylistFileIn(const std::string& directory) {
     return directory + "/" + kPlaylistName;
 }
 
+// Makes the folders of `path` up to its last slash that are not there yet,
+// private to the user as data folders are meant to be.
+void MakeFoldersFor(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return;
+        }
+    }
+}
+
 bool WriteAll(int fd, const char* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
@@ -293,12 +305,13 @@ void CMusicList::CFileHandle::Reset(int fd) {
     m_fd = fd;
 }
 
-CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app)
+CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app,
+                       const std::string& strFolder)
     : m_mci(mci), m_prompts(prompts), m_app(app) {
     ProbeSequencer();
     m_nCount = 0;
     m_nCurrent = 0;
-    BuildFileName();
+    BuildFileName(strFolder);
     Load();
 }
 
@@ -316,11 +329,13 @@ void CMusicList::ProbeSequencer() {
     }
 }
 
-void CMusicList::BuildFileName() {
-    std::string directory;
-    if (char* cwd = ::getcwd(nullptr, 0)) {
-        directory = cwd;
-        std::free(cwd);
+void CMusicList::BuildFileName(const std::string& strFolder) {
+    std::string directory = strFolder;
+    if (directory.empty()) {
+        if (char* cwd = ::getcwd(nullptr, 0)) {
+            directory = cwd;
+            std::free(cwd);
+        }
     }
     m_szFileName = PlaylistFileIn(directory);
 }
@@ -473,6 +488,9 @@ bool CMusicList::Save() {
     // A file that is replaced keeps its mode; a new one, or the one that
     // takes the place of an unreadable file, gets the umask's.
     const bool keepMode = exists && S_ISREG(st.st_mode) && !m_bUnreadableFile;
+    if (!exists) {
+        MakeFoldersFor(target);
+    }
 
     std::string temp;
     CFileHandle file(CreateTemp(target, temp));

@@ -20,11 +20,13 @@ public:
     // The longest line held as an entry: the longest path the system allows.
     static constexpr std::size_t kMaxEntryLength = PATH_MAX - 1;
 
-    // Probes the MIDI sequencer, then loads "Music.mus" from the current
-    // working directory (creating it empty when missing). Lines the table
-    // cannot hold (past the 100th entry, or longer than any path) are not
-    // loaded: they stay in the file and are kept at every save.
-    CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app);
+    // Probes the MIDI sequencer, then loads "Music.mus" from `strFolder`, or
+    // from the current working directory when that is empty (creating it
+    // empty when missing and the folder exists). Lines the table cannot hold
+    // (past the 100th entry, or longer than any path) are not loaded: they
+    // stay in the file and are kept at every save.
+    CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app,
+               const std::string& strFolder = std::string());
     // Stops and closes the track; does not save.
     virtual ~CMusicList();
 
@@ -41,9 +43,10 @@ public:
 
     // Rewrites "Music.mus" from entries 0 .. count-1, each followed by CR LF,
     // then the kept lines byte for byte in their order in the file. The old
-    // file stays whole until the new one is complete; a failure is reported to
-    // the user and returns false. A file that could not be read is first put
-    // aside under a name of its own, and the user is told where.
+    // file stays whole until the new one is complete; a folder that is not
+    // there yet is made first. A failure is reported to the user and returns
+    // false. A file that could not be read is first put aside under a name of
+    // its own, and the user is told where.
     bool Save();
 
     bool Play();
@@ -58,7 +61,7 @@ public:
 
 private:
     void ProbeSequencer();
-    void BuildFileName();
+    void BuildFileName(const std::string& strFolder);
     void Load();
     bool CopyKeptLines(int fdTo) const;
 

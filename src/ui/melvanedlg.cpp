@@ -138,7 +138,8 @@ CMelvaneDlg::CMelvaneDlg(const Services& services, QWidget* pParent)
       m_tray(services.tray),
       m_shell(services.shell),
       m_exePath(services.exePath),
-      m_playlist(services.mci, services.prompts, services.app) {
+      m_openFiles(services.openFiles),
+      m_playlist(services.mci, services.prompts, services.app, services.playlistFolder) {
     m_hIcon = platform::LoadIcon(IDR_MAINFRAME);
 
     LoadSkinHandle(g_hbmAdd, platform::LoadBitmap(IDB_ADD));
@@ -276,7 +277,15 @@ bool CMelvaneDlg::OnInitDialog() {
                           QString::fromUtf8(tool.text));
     }
 
-    if (!RegisterAutoStart()) {
+    const bool bRegistered = RegisterAutoStart();
+    // Files the user named are what they asked to hear, whatever became of
+    // the autostart entry.
+    if (!m_openFiles.empty()) {
+        OpenFiles(m_openFiles);
+        m_openFiles.clear();
+        return false;
+    }
+    if (!bRegistered) {
         return false;
     }
     PlayMusic();
@@ -686,9 +695,15 @@ void CMelvaneDlg::OnAdd() {
                                   paths)) {
         return;
     }
+    AddToList(paths, nullptr);
+    RebuildPlaylist();
+}
+
+bool CMelvaneDlg::AddToList(const std::vector<std::string>& paths, std::string* pFirst) {
     // A line break would split the entry in the playlist file, and the
     // playlist has 100 places: such files are left out, and the user told.
     int nLeftOut = 0;
+    bool bAdded = false;
     for (const std::string& path : paths) {
         if (path.find_first_of("\r\n") != std::string::npos) {
             m_prompts.WindowMessageBox("Can't add a file whose name contains a line break:\n" +
@@ -700,12 +715,39 @@ void CMelvaneDlg::OnAdd() {
             continue;
         }
         m_listMusic.AddString(path);
+        if (!bAdded && pFirst != nullptr) {
+            *pFirst = path;
+        }
+        bAdded = true;
     }
     if (nLeftOut > 0) {
         m_prompts.WindowMessageBox("The playlist holds at most 100 files; " +
                                    std::to_string(nLeftOut) + " file(s) were not added.");
     }
-    RebuildPlaylist();
+    return bAdded;
+}
+
+void CMelvaneDlg::OpenFiles(const std::vector<std::string>& paths) {
+    std::string strFirst;
+    if (!AddToList(paths, &strFirst)) {
+        RebuildPlaylist();
+        return;
+    }
+    CopyListToPlaylist();
+    int nFirst = 0;
+    while (nFirst < m_playlist.GetCount() && m_playlist.GetMusic(nFirst) != strFirst) {
+        ++nFirst;
+    }
+    PlayEntry(nFirst);
+}
+
+void CMelvaneDlg::OnOpenRequest(const std::vector<std::string>& paths) {
+    if (paths.empty()) {
+        ShowWindow();
+    } else {
+        OpenFiles(paths);
+    }
+    emit PlayerStateChanged();
 }
 
 void CMelvaneDlg::OnDelete() {
@@ -716,6 +758,15 @@ void CMelvaneDlg::OnDelete() {
 }
 
 void CMelvaneDlg::RebuildPlaylist() {
+    CopyListToPlaylist();
+    if (m_bPlaying == 0) {
+        if (m_playlist.Play()) {
+            m_bPlaying = 1;
+        }
+    }
+}
+
+void CMelvaneDlg::CopyListToPlaylist() {
     // Every entry of the list is copied back, empty ones too: an empty line
     // loaded from the file must not cut the rest of the playlist off.
     int k = m_listMusic.GetCount();
@@ -732,11 +783,6 @@ void CMelvaneDlg::RebuildPlaylist() {
     m_playlist.SetCount(k);
     m_playlist.Save();
     m_playlist.SetCurrent(0);
-    if (m_bPlaying == 0) {
-        if (m_playlist.Play()) {
-            m_bPlaying = 1;
-        }
-    }
 }
 
 // ---- Tray icon, menu and exit -------------------------------------------------------

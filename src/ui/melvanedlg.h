@@ -47,6 +47,11 @@ public:
         platform::ITray& tray;
         platform::IShell& shell;
         std::string exePath;
+        // The folder of "Music.mus"; empty for the working directory.
+        std::string playlistFolder = std::string();
+        // Files named when the program was started: added and the first of
+        // them played, in place of the playlist's first entry.
+        std::vector<std::string> openFiles = std::vector<std::string>();
     };
 
     explicit CMelvaneDlg(const Services& services, QWidget* pParent = nullptr);
@@ -94,6 +99,12 @@ public:
     void OnDblclkList();
     void OnSelchangeList();
     void RebuildPlaylist();
+    // Adds `paths` as Add does (same checks, limit and messages), saves, and
+    // plays the first of them that went in.
+    void OpenFiles(const std::vector<std::string>& paths);
+    // Another start of the program asked for `paths`; with none, the window
+    // shows.
+    void OnOpenRequest(const std::vector<std::string>& paths);
 
     // Tray icon, tray menu and exit
     void OnTimer(int nIDEvent);
@@ -125,6 +136,7 @@ private:
     platform::ITray& m_tray;
     platform::IShell& m_shell;
     std::string m_exePath;
+    std::vector<std::string> m_openFiles;
 
 public:
     CMusicList m_playlist;
@@ -174,6 +186,12 @@ private:
     // Nothing sounds any more: the animation ends on the still icon and Play
     // can start again.
     void ShowStopped();
+    // Puts the acceptable ones of `paths` into the list and tells the user
+    // about the others; `pFirst` gets the first that went in. False when
+    // none did.
+    bool AddToList(const std::vector<std::string>& paths, std::string* pFirst);
+    // The rebuild without its start of playback.
+    void CopyListToPlaylist();
     bool PreTranslateMessage(QObject* receiver, QEvent* event);
     void ShowSystemMenu(const QPoint& globalPos);
     // The control at `pos` (the list for a point in its viewport), or null.

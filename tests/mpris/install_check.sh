@@ -7,7 +7,12 @@ rm -rf "$prefix"
 cmake --install "$1" --prefix "$prefix" > /dev/null
 entry="$prefix/share/applications/melvane.desktop"
 desktop-file-validate "$entry"
-program=$(sed -n 's/^Exec=//p' "$entry")
+# The program takes the files a file manager opens with it.
+grep -qx 'Exec=melvane %F' "$entry"
+for type in audio/midi audio/x-wav audio/mpeg; do
+    grep '^MimeType=' "$entry" | tr '=;' '\n\n' | grep -qx "$type"
+done
+program=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")
 icon=$(sed -n 's/^Icon=//p' "$entry")
 test -x "$prefix/bin/$program"
 test -s "$prefix/share/icons/hicolor/scalable/apps/$icon.svg"

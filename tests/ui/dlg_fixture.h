@@ -60,6 +60,14 @@ protected:
         m_tray.records.clear();
     }
     std::vector<std::string> MciCalls() const { return m_mci.calls; }
+    // The list's entries, top to bottom.
+    std::vector<std::string> ListItems() const {
+        std::vector<std::string> items;
+        for (int i = 0; i < m_dlg->m_listMusic.GetCount(); ++i) {
+            items.push_back(m_dlg->m_listMusic.GetText(i));
+        }
+        return items;
+    }
 
     TempWorkDir m_dir;
     const std::string& m_path = m_dir.Path();

@@ -9,13 +9,6 @@ namespace {
 
 class EditingTest : public DlgTest {
 protected:
-    std::vector<std::string> ListItems() const {
-        std::vector<std::string> items;
-        for (int i = 0; i < m_dlg->m_listMusic.GetCount(); ++i) {
-            items.push_back(m_dlg->m_listMusic.GetText(i));
-        }
-        return items;
-    }
     std::vector<std::string> PlaylistItems() const {
         std::vector<std::string> items;
         for (int i = 0; i < m_dlg->m_playlist.GetCount(); ++i) {
