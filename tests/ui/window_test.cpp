@@ -47,6 +47,27 @@ TEST_F(WindowTest, ScreenReadersFindTheWindowAndEveryControlByName) {
     dlg.hide();
 }
 
+TEST_F(WindowTest, PicturesThatTakeClicksAreButtonsWhosePressIsTheClick) {
+    CMelvaneDlg& dlg = Start();
+    QAccessibleInterface* add = QAccessible::queryAccessibleInterface(dlg.m_btnAdd.GetSafeHwnd());
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->role(), QAccessible::Button);
+    QAccessibleActionInterface* action = add->actionInterface();
+    ASSERT_NE(action, nullptr);
+    ASSERT_EQ(action->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    m_shell.cancel = true;
+    action->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_shell.dialogs, 1);
+
+    // The background takes no clicks: a graphic without actions.
+    QAccessibleInterface* background =
+        QAccessible::queryAccessibleInterface(dlg.findChild<QWidget*>(QStringLiteral("control-1")));
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->role(), QAccessible::Graphic);
+    EXPECT_TRUE(background->actionInterface()->actionNames().isEmpty());
+}
+
 TEST_F(WindowTest, HiddenFramelessWindowWithControlsWhereTheTemplatePutsThem) {
     CMelvaneDlg& dlg = Start();
     EXPECT_FALSE(dlg.isVisible());
