@@ -849,8 +849,7 @@ bool GstMci::Impl::TrackInfo(const std::string& aliasText, MciTrackInfo* info) {
         return true;
     }
     gint64 length = 0;
-    if (gst_element_query_duration(track.pipeline.get(), GST_FORMAT_TIME, &length) &&
-        length >= 0) {
+    if (gst_element_query_duration(track.pipeline.get(), GST_FORMAT_TIME, &length) && length >= 0) {
         info->lengthUs = length / 1000;
     }
     gint64 position = 0;

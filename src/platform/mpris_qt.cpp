@@ -30,9 +30,9 @@ bool SameTrack(const MprisState& a, const MprisState& b) {
     if (a.hasTrack != b.hasTrack) {
         return false;
     }
-    return !a.hasTrack || (a.trackIndex == b.trackIndex && a.trackPath == b.trackPath &&
-                           a.title == b.title && a.artist == b.artist && a.album == b.album &&
-                           a.lengthUs == b.lengthUs);
+    return !a.hasTrack ||
+           (a.trackIndex == b.trackIndex && a.trackPath == b.trackPath && a.title == b.title &&
+            a.artist == b.artist && a.album == b.album && a.lengthUs == b.lengthUs);
 }
 
 }  // namespace

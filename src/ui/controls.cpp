@@ -44,8 +44,7 @@ private:
 };
 
 QAccessibleInterface* PictureAccessibleFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("CPictureCtrl") && object != nullptr &&
-        object->isWidgetType()) {
+    if (className == QLatin1String("CPictureCtrl") && object != nullptr && object->isWidgetType()) {
         return new PictureAccessible(static_cast<CPictureCtrl*>(object));
     }
     return nullptr;

@@ -649,8 +649,7 @@ void CMelvaneDlg::OnHelp() {
     // An installed copy has no music.chm beside it, and most desktops could
     // not show one: it opens the help page installed with it instead.
     if (::access(kHelpFile, F_OK) != 0) {
-        const std::string page =
-            m_exePath.substr(0, m_exePath.rfind('/') + 1) + kInstalledHelpPage;
+        const std::string page = m_exePath.substr(0, m_exePath.rfind('/') + 1) + kInstalledHelpPage;
         if (m_exePath.find('/') != std::string::npos && ::access(page.c_str(), R_OK) == 0) {
             m_shell.OpenDocument(page);
             return;

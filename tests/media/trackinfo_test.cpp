@@ -21,11 +21,11 @@ protected:
         const std::string wav = MakeTune(Format::Wav, 2.0, "source.wav");
         const std::string mp3 = Path("tagged.mp3");
         QProcess process;
-        process.start(lame, {QStringLiteral("--quiet"), QStringLiteral("--tt"),
-                             QStringLiteral("A Title"), QStringLiteral("--ta"),
-                             QStringLiteral("An Artist"), QStringLiteral("--tl"),
-                             QStringLiteral("An Album"), QString::fromStdString(wav),
-                             QString::fromStdString(mp3)});
+        process.start(
+            lame,
+            {QStringLiteral("--quiet"), QStringLiteral("--tt"), QStringLiteral("A Title"),
+             QStringLiteral("--ta"), QStringLiteral("An Artist"), QStringLiteral("--tl"),
+             QStringLiteral("An Album"), QString::fromStdString(wav), QString::fromStdString(mp3)});
         EXPECT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
         return mp3;
