@@ -27,6 +27,7 @@ public:
     platform::MCIERROR OpenType(std::uint32_t) override { return 0; }
     platform::MCIERROR OpenElement(const std::string&, const std::string&) override { return 0; }
     platform::MCIERROR SendString(const std::string&, platform::HWND) override { return 0; }
+    bool GetTrackInfo(const std::string&, platform::MciTrackInfo*) override { return false; }
 };
 
 class CountingPrompts : public platform::IPrompts {

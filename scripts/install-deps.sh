@@ -23,6 +23,10 @@ PACKAGES=(
   sox dbus dbus-x11 desktop-file-utils procps psmisc
   # media control over the session bus (MPRIS tests)
   playerctl
+  # the installed layout's checks (AppStream, manual page) and the icon renderer
+  appstream man-db librsvg2-bin
+  # MP3 files with tags for the media-control tests
+  lame
   # a StatusNotifierItem host for the end-to-end rig (its status tray)
   xfce4-panel
 )

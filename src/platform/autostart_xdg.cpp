@@ -37,19 +37,19 @@ bool MakeDirectories(const std::string& directory) {
     return IsDirectory(directory);
 }
 
-// True when `path` is a regular file that holds exactly `bytes`. Opened
-// without blocking, so that a FIFO in the entry's place cannot stall the start.
-bool HoldsExactly(const std::string& path, const std::string& bytes) {
+// Reads a regular file of at most `limit` bytes into `bytes`. Opened without
+// blocking, so that a FIFO in the entry's place cannot stall the start.
+bool ReadSmallFile(const std::string& path, std::size_t limit, std::string* bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return false;
     }
     struct stat st {};
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                st.st_size == static_cast<off_t>(bytes.size());
-    if (same) {
-        // One byte more than expected, to see a file that grew meanwhile.
-        std::string held(bytes.size() + 1, '\0');
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::size_t>(st.st_size) <= limit;
+    if (ok) {
+        // One byte more than the limit, to see a file that grew meanwhile.
+        std::string held(limit + 1, '\0');
         std::size_t got = 0;
         while (got < held.size()) {
             const ssize_t n = ::read(fd, held.data() + got, held.size() - got);
@@ -61,10 +61,62 @@ bool HoldsExactly(const std::string& path, const std::string& bytes) {
             }
             got += static_cast<std::size_t>(n);
         }
-        same = got == bytes.size() && held.compare(0, got, bytes) == 0;
+        held.resize(got);
+        ok = got <= limit;
+        *bytes = std::move(held);
     }
     ::close(fd);
-    return same;
+    return ok;
+}
+
+// True when `path` is a regular file that holds exactly `bytes`.
+bool HoldsExactly(const std::string& path, const std::string& bytes) {
+    std::string held;
+    return ReadSmallFile(path, bytes.size(), &held) && held == bytes;
+}
+
+// Whether the entry at `path` is one the user switched off in the desktop's
+// settings: "Hidden=true" or "X-GNOME-Autostart-enabled=false" in its
+// [Desktop Entry] group.
+bool IsDisabledEntry(const std::string& path) {
+    constexpr std::size_t kLargestEntry = 64 * 1024;
+    std::string text;
+    if (!ReadSmallFile(path, kLargestEntry, &text)) {
+        return false;
+    }
+    const auto trim = [](std::string s) {
+        const std::size_t first = s.find_first_not_of(" \t\r");
+        const std::size_t last = s.find_last_not_of(" \t\r");
+        return first == std::string::npos ? std::string() : s.substr(first, last - first + 1);
+    };
+    bool inMainGroup = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string line = trim(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        if (line[0] == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        if (!inMainGroup || equals == std::string::npos) {
+            continue;
+        }
+        const std::string key = trim(line.substr(0, equals));
+        const std::string value = trim(line.substr(equals + 1));
+        if ((key == "Hidden" && value == "true") ||
+            (key == "X-GNOME-Autostart-enabled" && value == "false")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
@@ -207,16 +259,25 @@ bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
     // The program registers itself at every start; an entry that already
-    // says the same is left alone rather than written again.
+    // says the same is left alone rather than written again, and one the user
+    // switched off stays as the user left it, every key of it.
     const std::string entryPath = EntryPath(name);
-    return HoldsExactly(entryPath, entry) || WriteWhole(entryPath, entry);
+    return IsDisabledEntry(entryPath) || HoldsExactly(entryPath, entry) ||
+           WriteWhole(entryPath, entry);
 }
 
 bool XdgAutoStart::DeleteValue(const std::string& name) {
     if (!m_bOpen) {
         return false;
     }
-    return ::unlink(EntryPath(name).c_str()) == 0;
+    // An entry the user switched off already keeps the program from starting
+    // at login; removing it would lose that choice, as the next start would
+    // write a fresh, enabled one. It stays, and the removal counts as done.
+    const std::string entryPath = EntryPath(name);
+    if (IsDisabledEntry(entryPath)) {
+        return true;
+    }
+    return ::unlink(entryPath.c_str()) == 0;
 }
 
 void XdgAutoStart::CloseKey() {

@@ -8,7 +8,9 @@ namespace platform {
 
 // Start-at-login entries as XDG autostart desktop files: the value "DefName"
 // is the file "DefName.desktop" in $XDG_CONFIG_HOME/autostart (by default
-// ~/.config/autostart).
+// ~/.config/autostart). An entry the user switched off in the desktop's
+// settings (Hidden=true, X-GNOME-Autostart-enabled=false) is the user's: set
+// and delete both leave it as it is and succeed.
 class XdgAutoStart : public IAutoStart {
 public:
     XdgAutoStart();

@@ -33,6 +33,17 @@ constexpr MCIERROR MCIERR_DEVICE_NOT_READY = 276;
 constexpr MCIERROR MCIERR_DUPLICATE_ALIAS = 289;
 constexpr MCIERROR MCIERR_INVALID_FILE = 296;
 
+// What the media layer knows of an open track.
+struct MciTrackInfo {
+    std::string path;  // as it was opened
+    // From the file's own tags, UTF-8; empty when the file has none.
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::int64_t lengthUs = -1;    // -1 when unknown
+    std::int64_t positionUs = -1;  // how far playback is; -1 when unknown
+};
+
 class IMci {
 public:
     virtual ~IMci() = default;
@@ -57,6 +68,11 @@ public:
     // thread: SUCCESSFUL at the natural end, ABORTED when A is stopped, closed or
     // played again first, FAILURE on a stream error. Never more than one.
     virtual MCIERROR SendString(const std::string& command, HWND callback) = 0;
+
+    // Describes the track open under `alias`: the tags its open came across
+    // (no further reading of the file), its length and where playback is.
+    // False when nothing is open under `alias`. GUI thread, returns at once.
+    virtual bool GetTrackInfo(const std::string& alias, MciTrackInfo* info) = 0;
 };
 
 }  // namespace platform

@@ -160,6 +160,10 @@ struct TrackShared {
     // When the pipeline last finished prerolling; guarded by mutex.
     std::chrono::steady_clock::time_point prerolledAt;
     MCIERROR failure = 0;  // guarded by mutex
+    // The file's own tags, as the open came across them; guarded by mutex.
+    std::string tagTitle;
+    std::string tagArtist;
+    std::string tagAlbum;
 
     TrackShared() = default;
     TrackShared(const TrackShared&) = delete;
@@ -177,6 +181,7 @@ struct Track {
     }
 
     std::uint32_t deviceId = 0;
+    std::string path;  // as opened
     UniqueFd file;
     ElementPtr pipeline;
     std::shared_ptr<TrackShared> shared;
@@ -267,6 +272,7 @@ struct GstMci::Impl {
     MCIERROR OpenType(std::uint32_t deviceType);
     MCIERROR Open(const std::string& path, const std::string& alias);
     MCIERROR Command(const std::string& text, HWND callback);
+    bool TrackInfo(const std::string& alias, MciTrackInfo* info);
     void OnStreamEvent(std::uint32_t deviceId, StreamEvent event, std::uint64_t generation);
     void ReleaseSpentSynthsLater();
     void ReleaseSpentSynths();
@@ -356,6 +362,30 @@ MCIERROR ErrorCode(GstMessage* message, GstElement* sink) {
     return MCIERR_INVALID_FILE;
 }
 
+// The first title, artist and album the stream's elements report: the
+// demuxer reads the file's tags while it prerolls anyway.
+void KeepTags(TrackShared& shared, GstMessage* message) {
+    GstTagList* raw = nullptr;
+    gst_message_parse_tag(message, &raw);
+    if (raw == nullptr) {
+        return;
+    }
+    const auto keep = [raw](const char* tag, std::string* into) {
+        gchar* value = nullptr;
+        if (into->empty() && gst_tag_list_get_string(raw, tag, &value) && value != nullptr) {
+            *into = value;
+        }
+        g_free(value);
+    };
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        keep(GST_TAG_TITLE, &shared.tagTitle);
+        keep(GST_TAG_ARTIST, &shared.tagArtist);
+        keep(GST_TAG_ALBUM, &shared.tagAlbum);
+    }
+    gst_tag_list_unref(raw);
+}
+
 // Runs on whichever thread posts: streaming threads, or the GUI thread inside
 // a state change. Nothing is left on the bus, as nobody pops it; a dropped
 // message is the handler's to release.
@@ -386,6 +416,9 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
         }
         case GST_MESSAGE_EOS:
             Forward(shared, StreamEvent::End);
+            break;
+        case GST_MESSAGE_TAG:
+            KeepTags(shared, message);
             break;
         default:
             break;
@@ -733,6 +766,7 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
         ReleaseSpentSynthsLater();
         return result;
     }
+    track->path = path;
     tracks.emplace(alias, std::move(track));
     return 0;
 }
@@ -794,6 +828,38 @@ MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
             return 0;
     }
     return MCIERR_UNRECOGNIZED_COMMAND;
+}
+
+bool GstMci::Impl::TrackInfo(const std::string& aliasText, MciTrackInfo* info) {
+    Q_ASSERT(QThread::currentThread() == relay.thread());
+    const auto found = tracks.find(mci_gst::FoldAlias(aliasText));
+    if (found == tracks.end()) {
+        return false;
+    }
+    const Track& track = *found->second;
+    *info = MciTrackInfo();
+    info->path = track.path;
+    {
+        std::lock_guard<std::mutex> lock(track.shared->mutex);
+        info->title = track.shared->tagTitle;
+        info->artist = track.shared->tagArtist;
+        info->album = track.shared->tagAlbum;
+    }
+    if (!track.pipeline) {
+        return true;
+    }
+    gint64 length = 0;
+    if (gst_element_query_duration(track.pipeline.get(), GST_FORMAT_TIME, &length) && length >= 0) {
+        info->lengthUs = length / 1000;
+    }
+    gint64 position = 0;
+    if (track.atStart) {
+        info->positionUs = 0;
+    } else if (gst_element_query_position(track.pipeline.get(), GST_FORMAT_TIME, &position) &&
+               position >= 0) {
+        info->positionUs = position / 1000;
+    }
+    return true;
 }
 
 MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
@@ -986,6 +1052,10 @@ MCIERROR GstMci::OpenElement(const std::string& path, const std::string& alias) 
 
 MCIERROR GstMci::SendString(const std::string& command, HWND callback) {
     return m_impl->Command(command, callback);
+}
+
+bool GstMci::GetTrackInfo(const std::string& alias, MciTrackInfo* info) {
+    return m_impl->TrackInfo(alias, info);
 }
 
 const std::string& GstMci::Soundfont() const {

@@ -55,6 +55,7 @@ public:
     MCIERROR OpenElement(const std::string& path, const std::string& alias) override;
     // "play" always starts the track from its beginning.
     MCIERROR SendString(const std::string& command, HWND callback) override;
+    bool GetTrackInfo(const std::string& alias, MciTrackInfo* info) override;
 
     // The soundfont the MIDI synth uses; empty when none was found.
     const std::string& Soundfont() const;

@@ -30,7 +30,9 @@ bool SameTrack(const MprisState& a, const MprisState& b) {
     if (a.hasTrack != b.hasTrack) {
         return false;
     }
-    return !a.hasTrack || (a.trackIndex == b.trackIndex && a.trackPath == b.trackPath);
+    return !a.hasTrack ||
+           (a.trackIndex == b.trackIndex && a.trackPath == b.trackPath && a.title == b.title &&
+            a.artist == b.artist && a.album == b.album && a.lengthUs == b.lengthUs);
 }
 
 }  // namespace
@@ -68,7 +70,7 @@ private:
 };
 
 // org.mpris.MediaPlayer2.Player: transport, repeat mode and the current entry.
-// The player has no pause, no seeking, no volume and one speed.
+// The player has no pause (Pause stops), no seeking, no volume and one speed.
 class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
@@ -81,10 +83,10 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
-    Q_PROPERTY(bool CanGoNext READ CanControl)
-    Q_PROPERTY(bool CanGoPrevious READ CanControl)
-    Q_PROPERTY(bool CanPlay READ CanControl)
-    Q_PROPERTY(bool CanPause READ CanControl)
+    Q_PROPERTY(bool CanGoNext READ CanPlay)
+    Q_PROPERTY(bool CanGoPrevious READ CanPlay)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPlay)
     Q_PROPERTY(bool CanSeek READ CanSeek)
     Q_PROPERTY(bool CanControl READ CanControl)
 public:
@@ -98,7 +100,10 @@ public:
     bool Shuffle() const { return false; }
     QVariantMap Metadata() const { return MprisService::Metadata(m_service.State()); }
     double Volume() const { return 1.0; }
-    qlonglong Position() const { return 0; }
+    qlonglong Position() const { return m_service.State().positionUs; }
+    // Pause stops, the nearest the player has: the desktop's play/pause key
+    // and button must stay usable.
+    bool CanPlay() const { return MprisService::CanPlay(m_service.State()); }
     bool CanSeek() const { return false; }
     bool CanControl() const { return true; }
 
@@ -176,6 +181,11 @@ void MprisService::Refresh() {
     }
     if (!SameTrack(state, m_published)) {
         changed.insert(QStringLiteral("Metadata"), Metadata(state));
+    }
+    if (CanPlay(state) != CanPlay(m_published)) {
+        for (const char* name : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious"}) {
+            changed.insert(QLatin1String(name), CanPlay(state));
+        }
     }
     m_published = state;
     if (changed.isEmpty()) {
@@ -261,7 +271,19 @@ QVariantMap MprisService::Metadata(const MprisState& state) {
                     QString(QLatin1String("file://")) + QString::fromLatin1(encoded));
 
     const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
-    metadata.insert(QStringLiteral("xesam:title"), QString::fromUtf8(name));
+    metadata.insert(QStringLiteral("xesam:title"), state.title.empty()
+                                                       ? QString::fromUtf8(name)
+                                                       : QString::fromStdString(state.title));
+    if (!state.artist.empty()) {
+        metadata.insert(QStringLiteral("xesam:artist"),
+                        QStringList{QString::fromStdString(state.artist)});
+    }
+    if (!state.album.empty()) {
+        metadata.insert(QStringLiteral("xesam:album"), QString::fromStdString(state.album));
+    }
+    if (state.lengthUs >= 0) {
+        metadata.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(state.lengthUs));
+    }
     return metadata;
 }
 

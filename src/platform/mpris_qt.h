@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <cstdint>
 #include <deque>
 #include <string>
 
@@ -22,6 +23,13 @@ struct MprisState {
     bool hasTrack = false;
     int trackIndex = 0;
     std::string trackPath;  // raw bytes, as the playlist keeps them
+    // From the track's tags, UTF-8; empty when unknown (the title then is
+    // the file's name).
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::int64_t lengthUs = -1;  // -1 when unknown
+    std::int64_t positionUs = 0;
 };
 
 // The player as the bus drives it.
@@ -73,8 +81,9 @@ public:
     // The bus name taken by Register; empty when not registered.
     QString ServiceName() const { return m_serviceName; }
 
-    // Tells the bus which of PlaybackStatus, LoopStatus and Metadata changed
-    // since the last call (or since Register). Does nothing when unregistered.
+    // Tells the bus which of PlaybackStatus, LoopStatus, Metadata and the
+    // capabilities changed since the last call (or since Register). Does
+    // nothing when unregistered.
     void Refresh();
 
     // For the adaptors. Queues a command for the player and returns, so that
@@ -86,9 +95,12 @@ public:
 
     static QString PlaybackStatus(const MprisState& state);
     static QString LoopStatus(const MprisState& state);
-    // mpris:trackid, xesam:url and xesam:title of the current entry; only the
-    // NoTrack id when there is none.
+    // mpris:trackid, xesam:url, xesam:title and, when known, xesam:artist,
+    // xesam:album and mpris:length of the current entry; only the NoTrack id
+    // when there is none.
     static QVariantMap Metadata(const MprisState& state);
+    // Play, Pause, Next and Previous do something only when there is an entry.
+    static bool CanPlay(const MprisState& state) { return state.hasTrack; }
 
 private:
     void RunPosted();

@@ -50,7 +50,8 @@ bool QtShell::GetOpenFileNames(QWidget* owner, const std::string& defaultSuffix,
 }
 
 bool QtShell::OpenDocument(const std::string& path) {
-    const QString file = QDir::current().absoluteFilePath(QFile::decodeName(path.c_str()));
+    const QString file =
+        QDir::cleanPath(QDir::current().absoluteFilePath(QFile::decodeName(path.c_str())));
     return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 

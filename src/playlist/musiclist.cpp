@@ -550,6 +550,10 @@ bool CMusicList::Play() {
     return true;
 }
 
+bool CMusicList::GetOpenTrack(platform::MciTrackInfo* info) const {
+    return m_mci.GetTrackInfo(kAlias, info);
+}
+
 void CMusicList::Stop() {
     m_mci.SendString("stop themidi", nullptr);
     m_mci.SendString("close themidi", nullptr);

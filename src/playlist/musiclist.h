@@ -51,6 +51,9 @@ public:
 
     bool Play();
     void Stop();
+    // What the media layer tells of the track open now, which may be another
+    // than the current entry; false when none is open.
+    bool GetOpenTrack(platform::MciTrackInfo* info) const;
     bool Prev();
     bool Next();
 

@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCollator>
 #include <QCoreApplication>
 #include <QCursor>
@@ -20,10 +22,44 @@ void PostCommand(QWidget* control, int id, int code) {
     }
 }
 
+// To assistive technology a picture that takes clicks is a button whose press
+// is the click; any other picture is a graphic.
+class PictureAccessible : public QAccessibleWidget {
+public:
+    explicit PictureAccessible(CPictureCtrl* control)
+        : QAccessibleWidget(control,
+                            control->Notifies() ? QAccessible::Button : QAccessible::Graphic),
+          m_control(control) {}
+
+    QStringList actionNames() const override {
+        return m_control->Notifies() ? QStringList{pressAction()} : QStringList();
+    }
+    void doAction(const QString& actionName) override {
+        if (m_control->Notifies() && actionName == pressAction()) {
+            PostCommand(m_control, m_control->Id(), 0);
+        }
+    }
+
+private:
+    CPictureCtrl* m_control;
+};
+
+QAccessibleInterface* PictureAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("CPictureCtrl") && object != nullptr && object->isWidgetType()) {
+        return new PictureAccessible(static_cast<CPictureCtrl*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CPictureCtrl::CPictureCtrl(QWidget* parent, int id, bool notify)
     : QWidget(parent), m_id(id), m_notify(notify) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(PictureAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setObjectName(QStringLiteral("control%1").arg(id));
     setMouseTracking(true);
 }

@@ -26,6 +26,8 @@ public:
     CPictureCtrl(QWidget* parent, int id, bool notify);
 
     int Id() const { return m_id; }
+    // Whether a click posts a command.
+    bool Notifies() const { return m_notify; }
     void SetPicture(const QPixmap& picture);
     const QPixmap& Picture() const { return m_picture; }
 

@@ -1,5 +1,7 @@
 #include "ui/melvanedlg.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -29,6 +31,8 @@ namespace {
 
 constexpr char kAutoStartName[] = "DefName";
 constexpr char kHelpFile[] = "music.chm";
+// The help page an installed copy carries, relative to the executable's folder.
+constexpr char kInstalledHelpPage[] = "../share/doc/melvane/index.html";
 constexpr int kTimerId = 1;
 constexpr int kTimerPeriodMs = 500;
 
@@ -181,6 +185,8 @@ CMelvaneDlg::~CMelvaneDlg() {
 
 bool CMelvaneDlg::Create() {
     setWindowTitle(QString());
+    // The window has no caption; a screen reader still names it.
+    setAccessibleName(QStringLiteral("melvane"));
     setFont(QFont(QStringLiteral("宋体"), 9));
     setFixedSize(kWindowWidth, kWindowHeight);
     move(0, 0);
@@ -211,6 +217,7 @@ void CMelvaneDlg::CreateControls() {
         // The background lies under every other control.
         if (control.id == -1) {
             widget->lower();
+            widget->setAccessibleName(QStringLiteral("Background"));
         }
     }
     setMouseTracking(true);
@@ -273,8 +280,13 @@ bool CMelvaneDlg::OnInitDialog() {
     m_tooltip.Activate(true);
     m_tooltip.SetDelayTime(TTDT_INITIAL, 50);
     for (const ToolTemplate& tool : kTools) {
-        m_tooltip.AddTool(findChild<QWidget*>(QStringLiteral("control%1").arg(tool.id)),
-                          QString::fromUtf8(tool.text));
+        QWidget* control = findChild<QWidget*>(QStringLiteral("control%1").arg(tool.id));
+        m_tooltip.AddTool(control, QString::fromUtf8(tool.text));
+        // A picture says nothing to a screen reader: each control is named by
+        // its tip's words.
+        if (control != nullptr) {
+            control->setAccessibleName(QString::fromUtf8(tool.text));
+        }
     }
 
     const bool bRegistered = RegisterAutoStart();
@@ -438,6 +450,13 @@ bool CMelvaneDlg::OnCommand(int nID, int nCode) {
 
 bool CMelvaneDlg::eventFilter(QObject* watched, QEvent* event) {
     PreTranslateMessage(watched, event);
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+        watched == m_listMusic.GetSafeHwnd()) {
+        // Delete in the list is the Delete picture's command.
+        QCoreApplication::postEvent(this, new platform::CommandEvent(IDC_DELETE, 0));
+        return true;
+    }
     if (event->type() == QEvent::MouseMove) {
         // A move a control does not take travels on to its parent; the cursor
         // is over whatever lies under it, whoever sees the event.
@@ -670,6 +689,15 @@ void CMelvaneDlg::HideWindow() {
 }
 
 void CMelvaneDlg::OnHelp() {
+    // An installed copy has no music.chm beside it, and most desktops could
+    // not show one: it opens the help page installed with it instead.
+    if (::access(kHelpFile, F_OK) != 0) {
+        const std::string page = m_exePath.substr(0, m_exePath.rfind('/') + 1) + kInstalledHelpPage;
+        if (m_exePath.find('/') != std::string::npos && ::access(page.c_str(), R_OK) == 0) {
+            m_shell.OpenDocument(page);
+            return;
+        }
+    }
     m_shell.OpenDocument(kHelpFile);
 }
 

@@ -91,5 +91,20 @@ platform::MprisState CMelvaneMpris::State() const {
     // An empty line of the playlist file names no file.
     state.hasTrack =
         state.trackIndex >= 0 && state.trackIndex < playlist.GetCount() && !state.trackPath.empty();
+    // What the media layer knows counts only for the entry it has open: after
+    // an edit the current entry may be another than the one sounding.
+    // A stopped entry is closed: it keeps what its last open told of it, at
+    // its start.
+    platform::MciTrackInfo track;
+    if (state.hasTrack && playlist.GetOpenTrack(&track) && track.path == state.trackPath) {
+        m_lastTrack = track;
+        state.positionUs = track.positionUs > 0 ? track.positionUs : 0;
+    }
+    if (state.hasTrack && m_lastTrack.path == state.trackPath) {
+        state.title = m_lastTrack.title;
+        state.artist = m_lastTrack.artist;
+        state.album = m_lastTrack.album;
+        state.lengthUs = m_lastTrack.lengthUs;
+    }
     return state;
 }

@@ -2,6 +2,7 @@
 // of the window's own handlers, and the state is read from the window.
 #pragma once
 
+#include "platform/mci.h"
 #include "platform/mpris_qt.h"
 
 class CMelvaneDlg;
@@ -27,4 +28,6 @@ public:
 
 private:
     CMelvaneDlg& m_dlg;
+    // The last track the media layer had open, as it described it.
+    mutable platform::MciTrackInfo m_lastTrack;
 };

@@ -3,6 +3,7 @@
 // real one. Tests set which paths fail to open and whether MIDI is present.
 #pragma once
 
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
@@ -29,7 +30,19 @@ public:
         if (!open.insert(alias).second) {
             return platform::MCIERR_DUPLICATE_ALIAS;
         }
+        openPaths[alias] = path;
         return 0;
+    }
+
+    // Describes an open track from `tracks`, found by its path.
+    bool GetTrackInfo(const std::string& alias, platform::MciTrackInfo* info) override {
+        if (open.count(alias) == 0 || openPaths.count(alias) == 0) {
+            return false;
+        }
+        const auto found = tracks.find(openPaths[alias]);
+        *info = found != tracks.end() ? found->second : platform::MciTrackInfo();
+        info->path = openPaths[alias];
+        return true;
     }
 
     platform::MCIERROR SendString(const std::string& command, platform::HWND callback) override {
@@ -65,4 +78,7 @@ public:
     // across services.
     std::vector<std::string>* journal = nullptr;
     std::set<std::string> open;
+    std::map<std::string, std::string> openPaths;  // alias -> path
+    // What GetTrackInfo tells of a track, by its path.
+    std::map<std::string, platform::MciTrackInfo> tracks;
 };

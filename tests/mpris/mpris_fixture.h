@@ -27,6 +27,9 @@
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
+inline void PrintTo(const QVariant& value, std::ostream* out) {
+    *out << value.typeName() << ' ' << value.toString().toStdString();
+}
 
 // Every PropertiesChanged the player sends, in order of arrival.
 class PropertiesChangedRecorder : public QObject {
@@ -140,6 +143,20 @@ protected:
             << "no answer to " << method.toStdString();
         EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
         QCoreApplication::processEvents();
+    }
+
+    // A property of the player interface, read by the other client while this
+    // thread serves the bus; an invalid value when it could not be read.
+    QVariant Property(const QString& name) {
+        QDBusMessage get = QDBusMessage::createMethodCall(
+            Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"),
+            QStringLiteral("Get"));
+        get << QStringLiteral("org.mpris.MediaPlayer2.Player") << name;
+        QDBusPendingCallWatcher watcher(m_observer->asyncCall(get, 5000));
+        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, 6000) || watcher.isError()) {
+            return QVariant();
+        }
+        return watcher.reply().arguments().value(0).value<QDBusVariant>().variant();
     }
 
     // Waits for the n-th PropertiesChanged since the start.

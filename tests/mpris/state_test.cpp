@@ -41,6 +41,59 @@ TEST_F(MprisStateTest, MetadataNamesTheCurrentEntryByUrlAndFileName) {
                                           "caf\uFFFD #1%.mid"));
 }
 
+TEST_F(MprisStateTest, MetadataTellsTheTagsLengthAndPositionTheMediaLayerKnows) {
+    platform::MciTrackInfo tagged;
+    tagged.title = "Title \xe2\x99\xaa";
+    tagged.artist = "Artist";
+    tagged.album = "Album";
+    tagged.lengthUs = 8000000;
+    tagged.positionUs = 1500000;
+    m_mci.tracks["/m/0.mid"] = tagged;
+    StartOnBus(Tunes(2));
+    const QStringList format{
+        QStringLiteral("metadata"), QStringLiteral("--format"),
+        QStringLiteral("{{xesam:title}}|{{xesam:artist}}|{{xesam:album}}|{{mpris:length}}")};
+    EXPECT_EQ(Ctl(format), QStringLiteral("Title \u266A|Artist|Album|8000000"));
+    EXPECT_NEAR(Ctl({QStringLiteral("position")}).toDouble(), 1.5, 0.001);
+    // Position is asked for anew at each reading.
+    m_mci.tracks["/m/0.mid"].positionUs = 2750000;
+    EXPECT_EQ(Property(QStringLiteral("Position")), QVariant(qlonglong{2750000}));
+
+    // Stopped, the entry keeps its tags and stands at its start.
+    Ctl({QStringLiteral("stop")});
+    EXPECT_EQ(Ctl(format), QStringLiteral("Title \u266A|Artist|Album|8000000"));
+    EXPECT_EQ(Property(QStringLiteral("Position")), QVariant(qlonglong{0}));
+
+    // A file without tags is named by its file name, with no artist, album
+    // or length.
+    Ctl({QStringLiteral("next")});
+    EXPECT_EQ(Ctl(format), QStringLiteral("1.mid|||"));
+}
+
+TEST_F(MprisStateTest, CapabilitiesSayWhatThePlayerCanDo) {
+    StartOnBus(Tunes(2));
+    for (const char* yes : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious", "CanControl"}) {
+        EXPECT_EQ(Property(QLatin1String(yes)), QVariant(true)) << yes;
+    }
+    // A track always plays from its start.
+    EXPECT_EQ(Property(QStringLiteral("CanSeek")), QVariant(false));
+
+    // With the last entry deleted there is nothing to play, and the bus hears.
+    m_dlg->m_listMusic.SetCurSel(0);
+    m_dlg->OnCommand(IDC_DELETE, 0);
+    m_dlg->m_listMusic.SetCurSel(0);
+    m_dlg->OnCommand(IDC_DELETE, 0);
+    m_service->Refresh();
+    for (const char* no : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious"}) {
+        EXPECT_EQ(Property(QLatin1String(no)), QVariant(false)) << no;
+    }
+    EXPECT_EQ(Property(QStringLiteral("CanControl")), QVariant(true));
+    ASSERT_TRUE(WaitForChanges(1));
+    const QVariantMap& last = m_recorder.changes.back().changed;
+    EXPECT_EQ(last.value(QStringLiteral("CanPlay")), QVariant(false));
+    EXPECT_EQ(last.value(QStringLiteral("CanGoNext")), QVariant(false));
+}
+
 TEST_F(MprisStateTest, WindowAnnouncesExactlyWhatItsEventsChanged) {
     StartOnBus(Tunes(2));
     // The track ends, then the Help button (no news), repeat-one and the tray's

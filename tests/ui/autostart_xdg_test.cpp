@@ -118,9 +118,9 @@ TEST_F(XdgAutoStartTest, EntryIsWrittenOnlyWhenItWouldChange) {
     EXPECT_EQ(again.st_mtim.tv_nsec, first.st_mtim.tv_nsec);
 
     // An entry edited since, even by one byte at its end, is written whole.
-    std::ofstream(Entry(), std::ios::app) << "Hidden=true\n";
+    std::ofstream(Entry(), std::ios::app) << "Comment[de]=x\n";
     ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
-    EXPECT_EQ(Contents().find("Hidden"), std::string::npos);
+    EXPECT_EQ(Contents().find("Comment[de]"), std::string::npos);
     EXPECT_EQ(test::ParseExec(test::ReadExecValue(Entry()).value_or("")),
               std::vector<std::string>{"/opt/m"});
 
@@ -128,6 +128,58 @@ TEST_F(XdgAutoStartTest, EntryIsWrittenOnlyWhenItWouldChange) {
     ASSERT_TRUE(autoStart.SetValue("DefName", "/opt/other"));
     EXPECT_EQ(test::ParseExec(test::ReadExecValue(Entry()).value_or("")),
               std::vector<std::string>{"/opt/other"});
+}
+
+TEST_F(XdgAutoStartTest, EntryTheUserSwitchedOffStaysAsTheUserLeftIt) {
+    // As desktops' settings write them: the keys added or changed in place,
+    // spaces around '=' allowed, an older path left in Exec.
+    const std::string switchedOff[] = {
+        "[Desktop Entry]\nType=Application\nExec=\"/old/m\"\nHidden=true\n",
+        "[Desktop Entry]\nType=Application\nExec=\"/opt/m\"\nX-GNOME-Autostart-enabled=false\n",
+        "# mine\n[Desktop Entry]\r\nExec=\"/opt/m\"\r\nHidden = true\r\n",
+    };
+    for (const std::string& text : switchedOff) {
+        SCOPED_TRACE(text);
+        platform::XdgAutoStart autoStart(Dir());
+        ASSERT_TRUE(autoStart.OpenKey());
+        std::ofstream(Entry(), std::ios::binary | std::ios::trunc) << text;
+        struct stat before {};
+        ASSERT_EQ(::stat(Entry().c_str(), &before), 0);
+
+        EXPECT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+        struct stat after {};
+        ASSERT_EQ(::stat(Entry().c_str(), &after), 0);
+        EXPECT_EQ(Contents(), text);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+        // Exit keeps it too: removing it would have the next start write an
+        // enabled one.
+        EXPECT_TRUE(autoStart.DeleteValue("DefName"));
+        EXPECT_EQ(Contents(), text);
+        autoStart.CloseKey();
+    }
+}
+
+TEST_F(XdgAutoStartTest, EntryStillSwitchedOnIsWrittenAndDeletedAsBefore) {
+    // Only the main group counts, and only those two values.
+    const std::string switchedOn[] = {
+        "[Desktop Entry]\nExec=\"/opt/m\"\nHidden=false\nX-GNOME-Autostart-enabled=true\n",
+        "[Desktop Entry]\nExec=\"/opt/m\"\n[Desktop Action x]\nHidden=true\n",
+        "[Desktop Entry]\nExec=\"/opt/m\"\n#Hidden=true\nHidden[de]=true\n",
+    };
+    for (const std::string& text : switchedOn) {
+        SCOPED_TRACE(text);
+        platform::XdgAutoStart autoStart(Dir());
+        ASSERT_TRUE(autoStart.OpenKey());
+        std::ofstream(Entry(), std::ios::binary | std::ios::trunc) << text;
+        EXPECT_TRUE(autoStart.SetValue("DefName", "/opt/m"));
+        EXPECT_NE(Contents(), text);
+        EXPECT_NE(Contents().find("X-GNOME-Autostart-enabled=true\n"), std::string::npos);
+        EXPECT_TRUE(autoStart.DeleteValue("DefName"));
+        EXPECT_NE(::access(Entry().c_str(), F_OK), 0);
+        autoStart.CloseKey();
+    }
 }
 
 TEST_F(XdgAutoStartTest, FolderThatCannotBeMadeFailsToOpen) {

@@ -45,7 +45,7 @@ protected:
     // holds only what creation did.
     CMelvaneDlg& Start() {
         m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
-            m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell, "/opt/melvane/melvane"});
+            m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell, m_exePath});
         m_app.mainWnd = platform::ToHwnd(m_dlg.get());
         m_journal.clear();
         m_dlg->Create();
@@ -71,6 +71,8 @@ protected:
 
     TempWorkDir m_dir;
     const std::string& m_path = m_dir.Path();
+    // Where the window believes its executable is.
+    std::string m_exePath = "/opt/melvane/melvane";
     Journal m_journal;
     FakeMci m_mci;
     FakePrompts m_prompts;

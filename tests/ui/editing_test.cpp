@@ -1,4 +1,6 @@
 #include <QCursor>
+#include <QDir>
+#include <QFileInfo>
 #include <QTest>
 
 #include <functional>
@@ -233,6 +235,47 @@ TEST_F(EditingTest, HelpOpensTheHelpFile) {
     Start();
     m_dlg->OnCommand(IDC_HELP, 0);
     EXPECT_EQ(m_shell.opened, (Calls{"music.chm"}));
+}
+
+TEST_F(EditingTest, HelpOpensTheInstalledPageWhenNoHelpFileIsBesideTheProgram) {
+    // An installed layout: prefix/bin/melvane and prefix/share/doc/melvane.
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("prefix/bin")));
+    ASSERT_TRUE(QDir().mkpath(QStringLiteral("prefix/share/doc/melvane")));
+    m_dir.Write("prefix/share/doc/melvane/index.html", "<html></html>");
+    m_exePath = m_path + "/prefix/bin/melvane";
+    Start();
+    Clear();
+    m_dlg->OnCommand(IDC_HELP, 0);
+    ASSERT_EQ(m_shell.opened.size(), 1u);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(m_shell.opened[0])).canonicalFilePath(),
+              QString::fromStdString(m_path + "/prefix/share/doc/melvane/index.html"));
+
+    // A music.chm beside the program is still the one opened; nothing is
+    // said when the desktop cannot show it (the fake shell opens nothing).
+    m_dir.Write("music.chm", "x");
+    m_dlg->OnCommand(IDC_HELP, 0);
+    EXPECT_EQ(m_shell.opened.back(), "music.chm");
+    EXPECT_TRUE(m_prompts.window.empty());
+    EXPECT_TRUE(m_prompts.app.empty());
+}
+
+TEST_F(EditingTest, DeleteKeyInTheListDeletesLikeTheDeleteButton) {
+    WritePlaylist({"/m/a.mid", "/m/b.mid", "/m/c.mid"});
+    Start();
+    Clear();
+    m_dlg->m_listMusic.SetCurSel(1);
+    QTest::keyClick(m_dlg->m_listMusic.GetSafeHwnd(), Qt::Key_Delete);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ListItems(), (Calls{"/m/a.mid", "/m/c.mid"}));
+    EXPECT_EQ(PlaylistItems(), (Calls{"/m/a.mid", "/m/c.mid"}));
+    EXPECT_EQ(ReadPlaylist(), "/m/a.mid\r\n/m/c.mid\r\n");
+    // As after the button: the entry after the deleted one is selected.
+    EXPECT_EQ(m_dlg->m_listMusic.GetText(m_dlg->m_listMusic.GetCurSel()), "/m/c.mid");
+
+    // Other keys edit nothing.
+    QTest::keyClick(m_dlg->m_listMusic.GetSafeHwnd(), Qt::Key_Backspace);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ListItems(), (Calls{"/m/a.mid", "/m/c.mid"}));
 }
 
 }  // namespace

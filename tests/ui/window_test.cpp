@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -22,6 +23,51 @@ QPixmap Picture(int id) {
 
 bool SamePicture(const QPixmap& a, const QPixmap& b) {
     return !a.isNull() && a.toImage() == b.toImage();
+}
+
+TEST_F(WindowTest, ScreenReadersFindTheWindowAndEveryControlByName) {
+    CMelvaneDlg& dlg = Start();
+    dlg.show();
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&dlg);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->text(QAccessible::Name), QStringLiteral("melvane"));
+    // The background, eleven pictures and the list.
+    ASSERT_EQ(window->childCount(), 13);
+    for (int i = 0; i < window->childCount(); ++i) {
+        QAccessibleInterface* control = window->child(i);
+        ASSERT_NE(control, nullptr);
+        SCOPED_TRACE(control->object()->objectName().toStdString());
+        EXPECT_FALSE(control->text(QAccessible::Name).trimmed().isEmpty());
+    }
+    // A control is named by its tip's words.
+    const auto name = [](QWidget* widget) {
+        return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(dlg.m_btnPlay.GetSafeHwnd()), QStringLiteral("Play the music"));
+    EXPECT_EQ(name(dlg.m_btnHelp.GetSafeHwnd()), QStringLiteral("Help"));
+    EXPECT_EQ(name(dlg.m_listMusic.GetSafeHwnd()), QStringLiteral("DBclick to select music"));
+    dlg.hide();
+}
+
+TEST_F(WindowTest, PicturesThatTakeClicksAreButtonsWhosePressIsTheClick) {
+    CMelvaneDlg& dlg = Start();
+    QAccessibleInterface* add = QAccessible::queryAccessibleInterface(dlg.m_btnAdd.GetSafeHwnd());
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->role(), QAccessible::Button);
+    QAccessibleActionInterface* action = add->actionInterface();
+    ASSERT_NE(action, nullptr);
+    ASSERT_EQ(action->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    m_shell.cancel = true;
+    action->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_shell.dialogs, 1);
+
+    // The background takes no clicks: a graphic without actions.
+    QAccessibleInterface* background =
+        QAccessible::queryAccessibleInterface(dlg.findChild<QWidget*>(QStringLiteral("control-1")));
+    ASSERT_NE(background, nullptr);
+    EXPECT_EQ(background->role(), QAccessible::Graphic);
+    EXPECT_TRUE(background->actionInterface()->actionNames().isEmpty());
 }
 
 TEST_F(WindowTest, HiddenFramelessWindowWithControlsWhereTheTemplatePutsThem) {
