@@ -392,6 +392,11 @@ bool CMelvaneDlg::event(QEvent* event) {
         emit PlayerStateChanged();
         return true;
     }
+    if (event->type() == platform::MciOutputEvent::Type()) {
+        OnMciOutput();
+        emit PlayerStateChanged();
+        return true;
+    }
     if (event->type() == platform::CommandEvent::Type()) {
         const auto* command = static_cast<platform::CommandEvent*>(event);
         OnCommand(command->Id(), command->Code());
@@ -508,6 +513,14 @@ void CMelvaneDlg::StopMusic() {
 }
 
 void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
+    // A track that broke off (its output went away, say) no longer plays: the
+    // player stops as if told to, and starts the same entry again, from its
+    // start, when the media layer has an output again.
+    if (wParam == platform::MCI_NOTIFY_FAILURE && m_bPlaying == 1) {
+        OnStop();
+        m_bResumeOnOutput = true;
+        return;
+    }
     if (wParam != platform::MCI_NOTIFY_SUCCESSFUL) {
         return;
     }
@@ -516,6 +529,13 @@ void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
         m_playlist.MoveNext();
     }
     m_playlist.Play();
+}
+
+void CMelvaneDlg::OnMciOutput() {
+    if (m_bResumeOnOutput) {
+        m_bResumeOnOutput = false;
+        OnPlay();
+    }
 }
 
 // ---- Skin buttons --------------------------------------------------------------
@@ -613,6 +633,7 @@ void CMelvaneDlg::OnFinal() {
 }
 
 void CMelvaneDlg::OnStop() {
+    m_bResumeOnOutput = false;
     if (m_bPlaying == 1) {
         m_playlist.Stop();
         KillTimer();
