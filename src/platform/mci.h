@@ -60,7 +60,8 @@ public:
     // the layer then tries every second or so to open an output, and posts one
     // output message (MciOutputEvent) to that window once one opens. The
     // silent stand-in that the default output takes without a sound server
-    // does not count as opening.
+    // does not count as opening; once a real output was had, a track that got
+    // only the stand-in fails at its output when played.
     virtual MCIERROR SendString(const std::string& command, HWND callback) = 0;
 };
 

@@ -304,6 +304,7 @@ struct GstMci::Impl {
     // then tells the window whose play it was.
     std::unique_ptr<mci_gst::OutputWatch> outputWatch;
     QPointer<QObject> outputWaiter;
+    bool hadOutput = false;  // a track has played into a real output
 };
 
 namespace {
@@ -820,6 +821,18 @@ MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
     if (!track.failed) {
         track.failed =
             track.atStart ? OutputWentStale(track) && !RenewOutput(track) : !Rewind(track);
+    }
+    // Once a real output was had, a track that got only the silent stand-in
+    // has lost it (the sound server went away before the track was opened),
+    // and fails as if its output had failed under it. Without a sound server
+    // from the start, tracks play into the stand-in.
+    if (!track.failed) {
+        if (!mci_gst::HoldsStandIn(track.shared->sink)) {
+            hadOutput = true;
+        } else if (hadOutput) {
+            track.shared->outputFailed = true;
+            track.failed = true;
+        }
     }
     const std::uint64_t generation = ++track.shared->generation;
     if (target != nullptr) {

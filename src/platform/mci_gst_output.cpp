@@ -26,6 +26,8 @@ bool IsStandIn(GstElement* element) {
     return standIn;
 }
 
+}  // namespace
+
 bool HoldsStandIn(GstElement* output) {
     if (!GST_IS_BIN(output)) {
         return false;
@@ -41,8 +43,6 @@ bool HoldsStandIn(GstElement* output) {
     gst_iterator_free(elements);
     return found;
 }
-
-}  // namespace
 
 // An audio sink opens its device (connects to the sound server) on the way to
 // READY, and autoaudiosink picks its real sink there too.

@@ -2,6 +2,8 @@
 // sound server stopped, say, and will be back when it is started again.
 #pragma once
 
+#include <gst/gst.h>
+
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -15,6 +17,9 @@ namespace mci_gst {
 // server the desktop's default output still opens, as a silent stand-in that
 // keeps time; that one does not count.
 bool OutputOpens(const std::string& sinkDescription);
+
+// Whether `output`, opened, is that stand-in or holds it.
+bool HoldsStandIn(GstElement* output);
 
 // Tries to open an output every `intervalMs` on a thread of its own, and calls
 // `back` on that thread once one opens; then it ends.

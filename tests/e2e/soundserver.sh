@@ -37,6 +37,15 @@ done
 rig_ok "still Stopped 3 s later"
 rig_shot no-server >/dev/null
 
+rig_step "Play without a sound server does not make the player claim to play"
+rig_bus playerctl -p melvane play || rig_fail "playerctl -p melvane play failed"
+rig_wait_for 10 "the status Stopped after Play" status_is Stopped
+for _ in $(seq 4); do
+    sleep 0.5
+    status_is Stopped || rig_fail "the player claims to play without a sound server after Play"
+done
+rig_ok "still Stopped 2 s after Play"
+
 rig_step "the sound server starts again on the same socket"
 mark=$(rig_rec_now)
 rig_restart_pulse
