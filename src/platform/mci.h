@@ -67,6 +67,12 @@ public:
     // callback, exactly one MM_MCINOTIFY reaches that window later, on the GUI
     // thread: SUCCESSFUL at the natural end, ABORTED when A is stopped, closed or
     // played again first, FAILURE on a stream error. Never more than one.
+    // When the error was the audio output's own (the sound server went away),
+    // the layer then tries every second or so to open an output, and posts one
+    // output message (MciOutputEvent) to that window once one opens. The
+    // silent stand-in that the default output takes without a sound server
+    // does not count as opening; once a real output was had, a track that got
+    // only the stand-in fails at its output when played.
     virtual MCIERROR SendString(const std::string& command, HWND callback) = 0;
 
     // Describes the track open under `alias`: the tags its open came across

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/mci_gst_command.h"
+#include "platform/mci_gst_output.h"
 #include "platform/mci_gst_synth.h"
 #include "platform/wnd_qt.h"
 
@@ -98,7 +99,7 @@ bool StartGStreamer() {
 bool SameOptions(const GstMciOptions& a, const GstMciOptions& b) {
     return a.sinkDescription == b.sinkDescription && a.openTimeoutMs == b.openTimeoutMs &&
            a.soundfontPlaces == b.soundfontPlaces && a.midiGain == b.midiGain &&
-           a.keepSynthMs == b.keepSynthMs;
+           a.keepSynthMs == b.keepSynthMs && a.outputRetryMs == b.outputRetryMs;
 }
 
 // The device number of a track opened ahead; later opens count on from it.
@@ -152,6 +153,8 @@ struct TrackShared {
     // number it read, so one from before a stop or a replay is recognised.
     std::atomic<std::uint64_t> generation{0};
     std::atomic<bool> heardAudio{false};
+    // The output itself failed, not the file: another may be had later.
+    std::atomic<bool> outputFailed{false};
     std::atomic<bool> synthWithoutSoundfont{false};
 
     std::mutex mutex;
@@ -277,6 +280,8 @@ struct GstMci::Impl {
     void ReleaseSpentSynthsLater();
     void ReleaseSpentSynths();
     void ReleaseWaitingSynth();
+    void WatchOutput(QObject* waiter);
+    void OnOutputBack();
 
     bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
     MCIERROR Play(Track& track, QObject* target);
@@ -301,6 +306,11 @@ struct GstMci::Impl {
     // Lets go of the synth that waits for a next MIDI track, if any, once it
     // has waited options.keepSynthMs.
     QTimer synthWait;
+    // After a play failed at its output: waits for an output to open again,
+    // then tells the window whose play it was.
+    std::unique_ptr<mci_gst::OutputWatch> outputWatch;
+    QPointer<QObject> outputWaiter;
+    bool hadOutput = false;  // a track has played into a real output
 };
 
 namespace {
@@ -325,19 +335,25 @@ gpointer NewSharedRef(const SharedRef& shared) {
 
 const char* const kSequencer = "sequencer";
 
+// Has `call` run with the layer on the GUI thread, if the layer is still there.
+template <typename Call>
+void CallLayer(LayerLink& link, Call call) {
+    std::lock_guard<std::mutex> lock(link.mutex);
+    GstMci::Impl* owner = link.owner;
+    if (link.relay == nullptr || owner == nullptr) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        link.relay, [owner, call] { call(*owner); }, Qt::QueuedConnection);
+}
+
 // Posts a stream event to the GUI thread with the play number current now.
 void Forward(TrackShared& shared, StreamEvent event) {
     const std::uint64_t generation = shared.generation.load();
     const std::uint32_t deviceId = shared.deviceId;
-    std::lock_guard<std::mutex> lock(shared.link->mutex);
-    GstMci::Impl* owner = shared.link->owner;
-    if (shared.link->relay == nullptr || owner == nullptr) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        shared.link->relay,
-        [owner, deviceId, event, generation] { owner->OnStreamEvent(deviceId, event, generation); },
-        Qt::QueuedConnection);
+    CallLayer(*shared.link, [deviceId, event, generation](GstMci::Impl& owner) {
+        owner.OnStreamEvent(deviceId, event, generation);
+    });
 }
 
 MCIERROR ErrorCode(GstMessage* message, GstElement* sink) {
@@ -404,6 +420,9 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
             break;
         case GST_MESSAGE_ERROR: {
             const MCIERROR code = ErrorCode(message, shared.sink);
+            if (code == MCIERR_DEVICE_NOT_READY) {
+                shared.outputFailed = true;
+            }
             {
                 std::lock_guard<std::mutex> lock(shared.mutex);
                 if (shared.failure == 0) {
@@ -544,6 +563,7 @@ GstMci::Impl::~Impl() {
         link->relay = nullptr;
         link->owner = nullptr;
     }
+    outputWatch.reset();
     for (auto& entry : tracks) {
         Abort(*entry.second);
     }
@@ -868,6 +888,18 @@ MCIERROR GstMci::Impl::Play(Track& track, QObject* target) {
         track.failed =
             track.atStart ? OutputWentStale(track) && !RenewOutput(track) : !Rewind(track);
     }
+    // Once a real output was had, a track that got only the silent stand-in
+    // has lost it (the sound server went away before the track was opened),
+    // and fails as if its output had failed under it. Without a sound server
+    // from the start, tracks play into the stand-in.
+    if (!track.failed) {
+        if (!mci_gst::HoldsStandIn(track.shared->sink)) {
+            hadOutput = true;
+        } else if (hadOutput) {
+            track.shared->outputFailed = true;
+            track.failed = true;
+        }
+    }
     const std::uint64_t generation = ++track.shared->generation;
     if (target != nullptr) {
         track.notifyPending = true;
@@ -1031,9 +1063,30 @@ void GstMci::Impl::OnStreamEvent(std::uint32_t deviceId, StreamEvent event,
     track->notifyPending = false;
     track->notifyTarget = nullptr;
     if (target) {
+        if (event == StreamEvent::Failure && track->shared->outputFailed) {
+            WatchOutput(target.data());
+        }
         MciNotifyEvent notify(
             event == StreamEvent::End ? MCI_NOTIFY_SUCCESSFUL : MCI_NOTIFY_FAILURE, deviceId);
         QCoreApplication::sendEvent(target.data(), &notify);
+    }
+}
+
+// One watch serves whichever window's play failed last.
+void GstMci::Impl::WatchOutput(QObject* waiter) {
+    outputWaiter = waiter;
+    if (!outputWatch) {
+        outputWatch = std::make_unique<mci_gst::OutputWatch>(
+            options.sinkDescription, options.outputRetryMs,
+            [bridge = link] { CallLayer(*bridge, [](Impl& owner) { owner.OnOutputBack(); }); });
+    }
+}
+
+void GstMci::Impl::OnOutputBack() {
+    outputWatch.reset();
+    const QPointer<QObject> waiter = std::exchange(outputWaiter, nullptr);
+    if (waiter) {
+        QCoreApplication::postEvent(waiter.data(), new MciOutputEvent());
     }
 }
 

@@ -32,6 +32,8 @@ struct GstMciOptions {
     // How long the MIDI synth stays loaded after its track closes, waiting
     // for a next MIDI track with the same soundfont and gain.
     int keepSynthMs = 30000;
+    // After a play failed at its output, how often an output is tried again.
+    int outputRetryMs = 1000;
 };
 
 // Must be made, used and destroyed on the GUI thread: notifications are

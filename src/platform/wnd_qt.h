@@ -37,6 +37,18 @@ private:
     std::uint32_t m_lParam;
 };
 
+// Posted to the window whose notify-play failed at its audio output, once an
+// output opens again (see IMci::SendString).
+class MciOutputEvent : public QEvent {
+public:
+    MciOutputEvent() : QEvent(Type()) {}
+
+    static QEvent::Type Type() {
+        static const int type = QEvent::registerEventType();
+        return static_cast<QEvent::Type>(type);
+    }
+};
+
 // WM_COMMAND: a command id with its notification code (0 for a click or a
 // menu choice), posted to the window that owns the control or menu.
 class CommandEvent : public QEvent {

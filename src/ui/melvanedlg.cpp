@@ -423,6 +423,11 @@ bool CMelvaneDlg::event(QEvent* event) {
         emit PlayerStateChanged();
         return true;
     }
+    if (event->type() == platform::MciOutputEvent::Type()) {
+        OnMciOutput();
+        emit PlayerStateChanged();
+        return true;
+    }
     if (event->type() == platform::CommandEvent::Type()) {
         const auto* command = static_cast<platform::CommandEvent*>(event);
         OnCommand(command->Id(), command->Code());
@@ -550,6 +555,14 @@ void CMelvaneDlg::StopMusic() {
 }
 
 void CMelvaneDlg::OnMciNotify(std::uint32_t wParam, std::uint32_t /*lParam*/) {
+    // A track that broke off (its output went away, say) no longer plays: the
+    // player stops as if told to, and starts the same entry again, from its
+    // start, when the media layer has an output again.
+    if (wParam == platform::MCI_NOTIFY_FAILURE && m_bPlaying == 1) {
+        OnStop();
+        m_bResumeOnOutput = true;
+        return;
+    }
     if (wParam != platform::MCI_NOTIFY_SUCCESSFUL) {
         return;
     }
@@ -583,6 +596,13 @@ void CMelvaneDlg::ShowStopped() {
     g_nidTray.hIcon = *g_hIconStill;
     m_tray.Shell_NotifyIcon(platform::NIM_MODIFY, g_nidTray);
     m_bPlaying = 0;
+}
+
+void CMelvaneDlg::OnMciOutput() {
+    if (m_bResumeOnOutput) {
+        m_bResumeOnOutput = false;
+        OnPlay();
+    }
 }
 
 // ---- Skin buttons --------------------------------------------------------------
@@ -668,6 +688,7 @@ void CMelvaneDlg::OnFinal() {
 }
 
 void CMelvaneDlg::OnStop() {
+    m_bResumeOnOutput = false;
     if (m_bPlaying == 1) {
         m_playlist.Stop();
         ShowStopped();

@@ -76,6 +76,8 @@ public:
     void NextMusic();
     void StopMusic();
     void OnMciNotify(std::uint32_t wParam, std::uint32_t lParam);
+    // The media layer has an output again after a play failed at its own.
+    void OnMciOutput();
 
     // Initialisation, About box and system menu
     bool OnInitDialog();
@@ -128,6 +130,9 @@ public:
 
     int m_bPlaying;
     int m_bRepeatAll;
+    // The current entry broke off playing and waits for an output to come
+    // back; a stop cancels the wait.
+    bool m_bResumeOnOutput = false;
 
 private:
     platform::IPrompts& m_prompts;

@@ -478,22 +478,51 @@ rig_start_pulse() {
         pulseaudio -n --daemonize=no --exit-idle-time=-1 --system=false \
         -L "module-null-sink sink_name=cap" \
         -L "module-native-protocol-unix socket=$RIG_PULSE_DIR/native auth-anonymous=1" \
-        >"$RIG_DIR/logs/pulseaudio.log" 2>&1 &
-    rig_track $! pulseaudio
+        >>"$RIG_DIR/logs/pulseaudio.log" 2>&1 &
+    RIG_PULSE_PID=$!
+    rig_track "$RIG_PULSE_PID" pulseaudio
     rig_wait_for 15 "PulseAudio's null sink" rig_sink_ready
     rig_ok "PulseAudio with null sink 'cap'"
 }
 
 rig_rec_bytes() { stat -c %s "$RIG_REC" 2>/dev/null || echo 0; }
-rig_recording() { [ "$(rig_rec_bytes)" -gt 0 ]; }
 
+# rig_start_recording [append]: records the monitor into RIG_REC, afresh or,
+# after the sound server was started again, on at the end of what it holds.
 rig_start_recording() {
+    local before=0
+    if [ "${1:-}" = append ]; then
+        # Whole frames only, in case the last write was cut short.
+        before=$(($(rig_rec_bytes) / 4 * 4))
+        truncate -s "$before" "$RIG_REC"
+    else
+        : >"$RIG_REC"
+    fi
     rig_pulse_env
     "${RIG_ENV[@]}" parec --device=cap.monitor --raw --format=s16le --rate=$RIG_RATE \
-        --channels=2 --latency-msec=50 >"$RIG_REC" 2>"$RIG_DIR/logs/parec.log" &
-    rig_track $! parec
-    rig_wait_for 10 "the monitor recording to start" rig_recording
+        --channels=2 --latency-msec=50 >>"$RIG_REC" 2>>"$RIG_DIR/logs/parec.log" &
+    RIG_PAREC_PID=$!
+    rig_track "$RIG_PAREC_PID" parec
+    rig_wait_for 10 "the monitor recording to start" rig_recording_beyond "$before"
     rig_ok "recording the sink's monitor"
+}
+
+rig_recording_beyond() { [ "$(rig_rec_bytes)" -gt "$1" ]; }
+
+# rig_stop_pulse: stops the sound server by its PID; the recording of its
+# monitor ends with it.
+rig_stop_pulse() {
+    rig_stop_pid "$RIG_PULSE_PID"
+    rig_stop_pid "$RIG_PAREC_PID"
+    rig_ok "PulseAudio ($RIG_PULSE_PID) stopped at $(rig_rec_now)s of the recording"
+}
+
+# rig_restart_pulse: the sound server again, on the same socket with the same
+# null sink, and its recording. The recording goes on in the same file: its
+# clock leaves out the time without a server.
+rig_restart_pulse() {
+    rig_start_pulse
+    rig_start_recording append
 }
 
 # Seconds of sound recorded so far: the recording's clock.

@@ -39,10 +39,12 @@ inline std::string CaptureSink(const std::string& wavPath) {
            "\"";
 }
 
-// A window as the layer sees it: every MciNotifyEvent it gets, in order.
+// A window as the layer sees it: every MciNotifyEvent it gets, in order, and
+// how many output messages.
 class NotifyRecorder : public QObject {
 public:
     std::vector<std::uint32_t> codes;
+    int outputs = 0;
 
     platform::HWND Hwnd() { return platform::ToHwnd(this); }
 
@@ -50,6 +52,10 @@ protected:
     bool event(QEvent* e) override {
         if (e->type() == platform::MciNotifyEvent::Type()) {
             codes.push_back(static_cast<platform::MciNotifyEvent*>(e)->WParam());
+            return true;
+        }
+        if (e->type() == platform::MciOutputEvent::Type()) {
+            ++outputs;
             return true;
         }
         return QObject::event(e);

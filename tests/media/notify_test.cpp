@@ -1,4 +1,7 @@
 // Exactly one notification per notify-play, whatever ends it.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <iostream>
 #include <tuple>
 
@@ -153,6 +156,36 @@ TEST_F(MediaTest, StreamErrorGivesOneFailureAndSoDoesTheNextPlay) {
     PumpFor(300);
     EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+}
+
+// The output is a link to /dev/full: it opens, and every write to it fails.
+// While the link is a folder instead no output opens; once it is a link again
+// the window whose play failed gets one output message.
+TEST_F(MediaTest, OutputThatFailsGivesOneFailureThenOneOutputMessageOnceAnOutputOpens) {
+    const std::string place = Path("output");
+    ASSERT_EQ(::symlink("/dev/full", place.c_str()), 0);
+    GstMciOptions options =
+        WithSink("wavenc ! filesink location=\"" + place + "\" buffer-mode=unbuffered");
+    options.outputRetryMs = 50;
+    GstMci mci(options);
+    NotifyRecorder window;
+    ASSERT_EQ(mci.OpenElement(MakeTune(Format::Wav, 1.0), "themidi"), 0u);
+    // The track's own output is open already.
+    ASSERT_EQ(::unlink(place.c_str()), 0);
+    ASSERT_EQ(::mkdir(place.c_str(), 0700), 0);
+    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    ASSERT_EQ(mci.SendString("close themidi", nullptr), 0u);
+    PumpFor(500);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
+    EXPECT_EQ(window.outputs, 0);
+
+    ASSERT_EQ(::rmdir(place.c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/full", place.c_str()), 0);
+    ASSERT_TRUE(PumpUntil([&] { return window.outputs > 0; }, 5000));
+    PumpFor(300);
+    EXPECT_EQ(window.outputs, 1);
+    EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
 }
 
 }  // namespace

@@ -29,9 +29,8 @@ protected:
 
 TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAndOtherEndsAreIgnored) {
     CMelvaneDlg& dlg = StartWith(3);
-    // Aborted, superseded and failed plays are no end of track.
-    for (std::uint32_t flag : {platform::MCI_NOTIFY_ABORTED, platform::MCI_NOTIFY_SUPERSEDED,
-                               platform::MCI_NOTIFY_FAILURE}) {
+    // Aborted and superseded plays are no end of track.
+    for (std::uint32_t flag : {platform::MCI_NOTIFY_ABORTED, platform::MCI_NOTIFY_SUPERSEDED}) {
         dlg.OnMciNotify(flag, 0);
     }
     EXPECT_TRUE(MciCalls().empty());
@@ -52,6 +51,52 @@ TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAndOtherEndsAreIgnored) {
     dlg.OnCommand(IDC_REPEATONE, 0);
     dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
     EXPECT_EQ(MciCalls(), Reopen(0));
+}
+
+// A track that broke off (its output went away) stops the player as a stop
+// does; the layer's output message then plays the same entry again, once. A
+// stop meanwhile, or a play that is already on, leaves the message unused.
+TEST_F(TransportTest, FailedTrackStopsThePlayerAndTheOutputsReturnPlaysItAgain) {
+    CMelvaneDlg& dlg = StartWith(3);
+    dlg.NextMusic();
+    const auto deliver = [&dlg](QEvent* event) {
+        QCoreApplication::postEvent(&dlg, event);
+        QCoreApplication::processEvents();
+    };
+    const auto failure = [] {
+        return new platform::MciNotifyEvent(platform::MCI_NOTIFY_FAILURE, 1);
+    };
+    Clear();
+    deliver(failure());
+    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi"}));
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+    EXPECT_FALSE(dlg.IsTimerRunning());
+    ASSERT_FALSE(m_tray.records.empty());
+    EXPECT_EQ(m_tray.LastIcon().cacheKey(), g_hIconStill->cacheKey());
+
+    Clear();
+    deliver(new platform::MciOutputEvent());
+    EXPECT_EQ(MciCalls(), (Calls{"open /m/1.mid alias themidi", "play themidi notify"}));
+    EXPECT_EQ(dlg.m_bPlaying, 1);
+    EXPECT_TRUE(dlg.IsTimerRunning());
+    Clear();
+    deliver(new platform::MciOutputEvent());
+    EXPECT_TRUE(MciCalls().empty());
+
+    deliver(failure());
+    dlg.OnCommand(IDC_STOP, 0);
+    Clear();
+    deliver(new platform::MciOutputEvent());
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_EQ(dlg.m_bPlaying, 0);
+
+    dlg.OnPlay();
+    deliver(failure());
+    dlg.OnPlay();
+    Clear();
+    deliver(new platform::MciOutputEvent());
+    EXPECT_TRUE(MciCalls().empty());
+    EXPECT_EQ(dlg.m_bPlaying, 1);
 }
 
 TEST_F(TransportTest, PlayMusicWhilePlayingSendsNothing) {
