@@ -126,9 +126,9 @@ rig_env() {
         RIG_ENV+=(XDG_CURRENT_DESKTOP="$RIG_DESKTOP")
     fi
     # Under the rig's Wayland desktop, as in a Wayland session, every program
-    # is told where the compositor is.
+    # is told where the compositor is; the tray hosts stay on XWayland.
     if [ -n "${RIG_WAYLAND_DISPLAY:-}" ]; then
-        RIG_ENV+=(WAYLAND_DISPLAY="$RIG_WAYLAND_DISPLAY")
+        RIG_ENV+=(WAYLAND_DISPLAY="$RIG_WAYLAND_DISPLAY" GDK_BACKEND=x11)
     fi
 }
 
@@ -630,7 +630,7 @@ rig_start_app() {
     "${RIG_ENV[@]}" GST_REGISTRY="$RIG_HOME/gst-registry.bin" gst-inspect-1.0 >/dev/null 2>&1 || true
     RIG_APP_MARK=$(rig_rec_now)
     "${RIG_ENV[@]}" PULSE_SERVER="unix:$RIG_PULSE_DIR/native" GST_REGISTRY="$RIG_HOME/gst-registry.bin" \
-        QT_QPA_PLATFORM=xcb "$RIG_APP" >"$RIG_DIR/logs/melvane.log" 2>&1 &
+        QT_QPA_PLATFORM="${RIG_QPA:-xcb}" "$RIG_APP" >"$RIG_DIR/logs/melvane.log" 2>&1 &
     RIG_APP_PID=$!
     rig_track "$RIG_APP_PID" melvane
     rig_ok "started $RIG_APP (pid $RIG_APP_PID) at ${RIG_APP_MARK}s of the recording"
