@@ -241,11 +241,11 @@ constexpr int kSeparatorHeight = 8;
 // which closes the popup. Nor can an X window take the keyboard from a
 // Wayland client; the compositor gives it to a new managed window, so one
 // under the popup brings Escape to the popup's keyboard grab.
-class OutsideCatcher final : public QWidget {
+class PopupUnderlay final : public QWidget {
 public:
     enum class Kind { Clicks, Keyboard };
 
-    OutsideCatcher(Kind kind, const QRect& geometry) {
+    PopupUnderlay(Kind kind, const QRect& geometry) {
         Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
         if (kind == Kind::Clicks) {
             // Placed exactly where asked, as a window manager would not.
@@ -366,12 +366,12 @@ public:
 
     // Shows the popup and returns the chosen command, 0 for none, when it closes.
     UINT Run() {
-        std::unique_ptr<OutsideCatcher> catcher;
-        std::unique_ptr<OutsideCatcher> keyboard;
+        std::unique_ptr<PopupUnderlay> catcher;
+        std::unique_ptr<PopupUnderlay> keyboard;
         if (PopupNeedsOutsideCatcher()) {
-            keyboard = std::make_unique<OutsideCatcher>(OutsideCatcher::Kind::Keyboard, geometry());
+            keyboard = std::make_unique<PopupUnderlay>(PopupUnderlay::Kind::Keyboard, geometry());
             keyboard->show();
-            catcher = std::make_unique<OutsideCatcher>(OutsideCatcher::Kind::Clicks, m_screen);
+            catcher = std::make_unique<PopupUnderlay>(PopupUnderlay::Kind::Clicks, m_screen);
             catcher->show();
         }
         show();

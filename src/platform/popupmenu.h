@@ -113,9 +113,10 @@ UINT GetMenuState(HMENU hMenu, UINT nID, UINT nFlags);  // the MF_ flags, or MEN
 ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nID, UINT nFlags);  // 0 when none
 CString GetMenuString(HMENU hMenu, UINT nID, UINT nFlags);      // empty when none
 
-// Whether a popup gets a transparent window of the program's own beneath it,
-// over the whole screen, so that it sees a click outside it and gets the
-// keyboard: for an X11 client under a Wayland compositor (XWayland).
+// Whether a popup gets transparent windows of the program's own beneath it,
+// one over the whole screen so that it sees a click outside it, one that the
+// compositor gives the keyboard: for an X11 client under a Wayland
+// compositor (XWayland).
 bool PopupNeedsOutsideCatcher();
 // False where the windowing system does not let a program place a popup at
 // a screen position (native Wayland): a tray icon's menu is then drawn by

@@ -311,8 +311,12 @@ rig_start_weston() {
     read -r screen_w screen_h <<<"$(rig_x xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')"
     RIG_XVFB_DISPLAY=$DISPLAY
     rig_env
+    # weston's window leaves a strip of the Xvfb screen free on the right:
+    # weston follows the pointer only once it has entered the window, which
+    # it never does if it is inside from the start.
     "${RIG_ENV[@]}" weston --backend=x11-backend.so --xwayland --socket=wayland-rig \
-        --width="$screen_w" --height="$screen_h" --idle-time=0 --log="$RIG_DIR/logs/weston.log" \
+        --width=$((screen_w - RIG_WESTON_STRIP)) --height="$screen_h" --idle-time=0 \
+        --log="$RIG_DIR/logs/weston.log" \
         >"$RIG_DIR/logs/weston-out.log" 2>&1 &
     rig_track $! weston
     RIG_WESTON_PID=$!
@@ -323,8 +327,11 @@ rig_start_weston() {
     rig_wait_for 20 "XWayland on $DISPLAY to answer" xdpyinfo -display "$DISPLAY" >/dev/null
     RIG_ROOT=$(rig_x xwininfo -root | awk '/Window id:/ { print $4; exit }')
     RIG_ROOT=$((RIG_ROOT))
-    rig_ok "weston ${screen_w}x$screen_h in $RIG_XVFB_DISPLAY, Wayland socket $RIG_WAYLAND_DISPLAY, XWayland on $DISPLAY"
+    rig_input mousemove $((screen_w - 2)) 2 sleep 0.2 mousemove $((screen_w / 2)) $((screen_h / 2))
+    rig_ok "weston $((screen_w - RIG_WESTON_STRIP))x$screen_h in $RIG_XVFB_DISPLAY, Wayland socket $RIG_WAYLAND_DISPLAY, XWayland on $DISPLAY"
 }
+
+readonly RIG_WESTON_STRIP=8
 
 rig_weston_xwayland_display() {
     rig_pid_alive "$RIG_WESTON_PID" || rig_fail "weston ended: $(tail -n 5 "$RIG_DIR/logs/weston.log")"

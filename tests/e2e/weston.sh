@@ -50,8 +50,6 @@ for try in 1 2 3 4 5; do
     terminal_pid=""
 done
 [ -n "$terminal_pid" ] || rig_fail "weston put the terminal over the tray host five times"
-read -r term_x term_y term_w term_h <<<"$(rig_changed_box "$before" "$shot" 0 0 1024 768)" ||
-    rig_fail "cannot find the terminal on the screen"
 rig_ok "weston-terminal is up and the tray icon is in sight"
 
 # menu_closes HOW: the open menu closes after HOW, and the program goes on.
@@ -101,10 +99,6 @@ open_menu() {
 }
 
 rig_step "Escape closes the menu"
-# A click into the terminal gives it the keyboard (weston may give it to the
-# tray host again with the right click on the icon).
-rig_input mousemove $((term_x + term_w / 2)) $((term_y + term_h / 2)) sleep 0.3 click 1
-sleep 0.5
 open_menu escape
 rig_input key Escape
 menu_closes Escape
