@@ -29,6 +29,9 @@ PACKAGES=(
   lame
   # a StatusNotifierItem host for the end-to-end rig (its status tray)
   xfce4-panel
+  # a Wayland desktop for the end-to-end rig: weston inside the rig's Xvfb,
+  # with XWayland for X clients and Qt's Wayland platform for native ones
+  weston xwayland qt6-wayland
 )
 
 export DEBIAN_FRONTEND=noninteractive

@@ -94,6 +94,7 @@ public:
         return true;
     }
     bool IsTrayAvailable() const override { return true; }
+    void SetTrayAppearedHandler(std::function<void()>) override {}
     QPixmap shown;
     long calls = 0;
 };

@@ -26,6 +26,7 @@
 #include "playlist/playlistplace.h"
 #include "ui/melvanedlg.h"
 #include "ui/melvanempris.h"
+#include "ui/startwindow.h"
 
 namespace {
 
@@ -181,13 +182,10 @@ int CMelvaneApp::InitInstance() {
         });
 
         dlg.Create();
-        // Without a tray to live in, the window is the only way to reach the
-        // player, so it shows.
-        if (tray.IsTrayAvailable()) {
-            dlg.hide();
-        } else {
-            dlg.show();
-        }
+        // Hidden in the tray; without a tray to live in, the window is the
+        // only way to reach the player, so it shows when none comes soon.
+        CStartWindow startWindow(dlg, tray);
+        startWindow.Start();
         // The desktop's media controls, when there is a session bus to meet
         // them on; without one the player goes on as it is.
         CMelvaneMpris mprisPlayer(dlg);

@@ -1,5 +1,6 @@
 #include "platform/popupmenu.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -233,6 +234,49 @@ constexpr int kStringIndent = 20;
 constexpr int kStringPadding = 6;
 constexpr int kSeparatorHeight = 8;
 
+// Beneath a popup of an X11 client under a Wayland compositor (XWayland),
+// transparent windows of the program's own. The X server sees no input over
+// other clients' surfaces, so the popup's grab alone misses a click outside
+// it; over a window covering the screen, such a click reaches the program,
+// which closes the popup. Nor can an X window take the keyboard from a
+// Wayland client; the compositor gives it to a new managed window, so one
+// under the popup brings Escape to the popup's keyboard grab.
+class PopupUnderlay final : public QWidget {
+public:
+    enum class Kind { Clicks, Keyboard };
+
+    PopupUnderlay(Kind kind, const QRect& geometry) {
+        Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        if (kind == Kind::Clicks) {
+            // Placed exactly where asked, as a window manager would not.
+            flags |= Qt::X11BypassWindowManagerHint;
+        }
+        setWindowFlags(flags);
+        setWindowTitle(QStringLiteral("melvane menu catcher"));
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setGeometry(geometry);
+    }
+
+    // Stays until the buttons pressed over it are up (a second at most):
+    // gone before the release, it would leave the X server holding the
+    // button down, and the next click on the tray icon would be lost.
+    void AwaitRelease() {
+        QElapsedTimer waited;
+        waited.start();
+        while (QGuiApplication::mouseButtons() != Qt::NoButton && waited.elapsed() < 1000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.fillRect(event->rect(), Qt::transparent);
+    }
+};
+
 // The popup window of one tracking. Every item is painted once into a
 // retained surface when the popup opens; afterwards only the items whose
 // selection changes are painted again, and the window shows the surface.
@@ -298,6 +342,7 @@ public:
             screen = QGuiApplication::primaryScreen();
         }
         if (screen != nullptr) {
+            m_screen = screen->geometry();
             move(PlacePopup(at, size, screen->availableGeometry(), m_nFlags));
         } else {
             move(at);
@@ -321,6 +366,14 @@ public:
 
     // Shows the popup and returns the chosen command, 0 for none, when it closes.
     UINT Run() {
+        std::unique_ptr<PopupUnderlay> catcher;
+        std::unique_ptr<PopupUnderlay> keyboard;
+        if (PopupNeedsOutsideCatcher()) {
+            keyboard = std::make_unique<PopupUnderlay>(PopupUnderlay::Kind::Keyboard, geometry());
+            keyboard->show();
+            catcher = std::make_unique<PopupUnderlay>(PopupUnderlay::Kind::Clicks, m_screen);
+            catcher->show();
+        }
         show();
         if (!m_done) {
             QEventLoop loop;
@@ -329,6 +382,9 @@ public:
             m_loop = nullptr;
         }
         hide();
+        if (catcher) {
+            catcher->AwaitRelease();
+        }
         return m_chosen;
     }
 
@@ -557,6 +613,7 @@ private:
     std::vector<Entry> m_entries;
     QRect m_column;
     QImage m_surface;
+    QRect m_screen;
     int m_selected = -1;
     Qt::MouseButtons m_pressedHere;
     bool m_done = false;
@@ -693,6 +750,18 @@ ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nID, UINT nFlags) {
 CString GetMenuString(HMENU hMenu, UINT nID, UINT nFlags) {
     const MenuItem* item = ItemAt(hMenu, nID, nFlags);
     return item == nullptr ? CString() : item->text;
+}
+
+bool PopupNeedsOutsideCatcher() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return false;
+    }
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+}
+
+bool CanPlacePopups() {
+    return QGuiApplication::platformName() != QLatin1String("wayland");
 }
 
 QPoint PlacePopup(QPoint at, QSize size, const QRect& screen, UINT nFlags) {

@@ -113,6 +113,16 @@ UINT GetMenuState(HMENU hMenu, UINT nID, UINT nFlags);  // the MF_ flags, or MEN
 ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nID, UINT nFlags);  // 0 when none
 CString GetMenuString(HMENU hMenu, UINT nID, UINT nFlags);      // empty when none
 
+// Whether a popup gets transparent windows of the program's own beneath it,
+// one over the whole screen so that it sees a click outside it, one that the
+// compositor gives the keyboard: for an X11 client under a Wayland
+// compositor (XWayland).
+bool PopupNeedsOutsideCatcher();
+// False where the windowing system does not let a program place a popup at
+// a screen position (native Wayland): a tray icon's menu is then drawn by
+// the tray host.
+bool CanPlacePopups();
+
 // Where a popup of `size` opens for the point `at` and the TPM_ alignment
 // flags: when it would leave `screen` it flips to the other side of the
 // point, and it is kept on the screen.

@@ -6,6 +6,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/mci.h"
 
@@ -49,6 +50,11 @@ public:
 
     // Whether a tray host is there to show the icon right now.
     virtual bool IsTrayAvailable() const = 0;
+
+    // `handler` is called on the GUI thread each time a tray host appears
+    // while the icon is wanted: one starting after NIM_ADD found none, or
+    // one starting again. An empty handler stops the calls.
+    virtual void SetTrayAppearedHandler(std::function<void()> handler) = 0;
 };
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/popupmenu.h"
 #include "platform/window_message.h"
 #include "platform/wnd_qt.h"
 
@@ -71,6 +72,10 @@ bool QtTray::IsTrayAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+void QtTray::SetTrayAppearedHandler(std::function<void()> handler) {
+    m_trayAppeared = std::move(handler);
+}
+
 void QtTray::SetHostMenuEntries(std::vector<HostMenuEntry> entries) {
     m_hostEntries = std::move(entries);
 }
@@ -103,8 +108,10 @@ bool QtTray::Shell_NotifyIcon(std::uint32_t dwMessage, const NOTIFYICONDATA& nid
             connect(m_icon.get(), &QSystemTrayIcon::activated, this, &QtTray::OnActivated);
             m_bStatusNotifier = StatusNotifierHostPresent();
             // XEmbed shows a set menu on every right press besides telling
-            // us, so only a host that draws menus itself gets one.
-            if (m_bStatusNotifier && HostDrawsMenus() && !m_hostEntries.empty()) {
+            // us, so only a host that draws menus itself gets one, or any
+            // host where our own popup cannot open at the icon.
+            if (m_bStatusNotifier && (HostDrawsMenus() || !CanPlacePopups()) &&
+                !m_hostEntries.empty()) {
                 BuildHostMenu();
             }
             break;
@@ -153,6 +160,9 @@ void QtTray::OnTrayChanged() {
         m_watch.stop();
         m_icon->hide();
         m_icon->show();
+        if (m_trayAppeared) {
+            m_trayAppeared();
+        }
     }
 }
 
@@ -162,7 +172,10 @@ void QtTray::OnActivated(QSystemTrayIcon::ActivationReason reason) {
             Post(WM_LBUTTONDBLCLK);
             break;
         case QSystemTrayIcon::Context:
-            Post(WM_RBUTTONDOWN);
+            // Where our popup cannot be placed, the host shows the plain menu.
+            if (!m_hostMenu || CanPlacePopups()) {
+                Post(WM_RBUTTONDOWN);
+            }
             break;
         case QSystemTrayIcon::Trigger:
             Post(m_bStatusNotifier ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN);

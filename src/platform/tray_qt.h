@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,7 @@ public:
 
     bool Shell_NotifyIcon(std::uint32_t dwMessage, const NOTIFYICONDATA& nid) override;
     bool IsTrayAvailable() const override;
+    void SetTrayAppearedHandler(std::function<void()> handler) override;
 
     // For hosts that insist on drawing the menu: these entries, each posting
     // its command to the record's window.
@@ -59,6 +61,7 @@ private:
     std::uint32_t m_uID = 0;
     std::uint32_t m_uCallbackMessage = 0;
     bool m_bStatusNotifier = false;
+    std::function<void()> m_trayAppeared;
     // Looks for a tray now and then while there is none.
     QTimer m_watch;
 };

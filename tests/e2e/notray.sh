@@ -1,5 +1,6 @@
-# Start-up with no tray to live in: the window shows instead of staying hidden,
-# and a tray that starts later gets the icon while the window stays as it was.
+# Start-up with no tray to live in: after a short wait for one the window
+# shows instead of staying hidden. Once the user has clicked it, a tray that
+# starts later gets the icon while the window stays as it was.
 # Usage: notray.sh MELVANE MAKETUNES
 # shellcheck disable=SC2317  # the small checks below run through rig_wait_for
 source "$(dirname "$0")/rig.sh"
@@ -18,6 +19,10 @@ rig_expect_skin "$shot"
 [ -z "$(rig_app_embedded)" ] || rig_fail "the program has a window inside another client already"
 sleep 1
 rig_app_alive || rig_fail "the program ended without a tray"
+
+rig_step "the user clicks the window's background"
+rig_click 250 40
+rig_app_alive || rig_fail "the program ended"
 
 rig_step "a tray host starts: the icon appears in it within a few seconds"
 tray_start=$SECONDS

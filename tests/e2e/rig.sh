@@ -125,6 +125,11 @@ rig_env() {
     if [ -n "${RIG_DESKTOP:-}" ]; then
         RIG_ENV+=(XDG_CURRENT_DESKTOP="$RIG_DESKTOP")
     fi
+    # Under the rig's Wayland desktop, as in a Wayland session, every program
+    # is told where the compositor is; the tray hosts stay on XWayland.
+    if [ -n "${RIG_WAYLAND_DISPLAY:-}" ]; then
+        RIG_ENV+=(WAYLAND_DISPLAY="$RIG_WAYLAND_DISPLAY" GDK_BACKEND=x11)
+    fi
 }
 
 # The same for clients of the rig's sound server.
@@ -293,6 +298,52 @@ rig_start_x() {
     RIG_ROOT=$(rig_x xwininfo -root | awk '/Window id:/ { print $4; exit }')
     RIG_ROOT=$((RIG_ROOT))
     rig_ok "Xvfb on $DISPLAY"
+}
+
+# rig_start_weston: a Wayland desktop, weston, shown in a window of the rig's
+# Xvfb through weston's X11 backend, which also takes its input from there:
+# xdotool on RIG_XVFB_DISPLAY moves weston's pointer and types into its
+# keyboard focus. X clients run on weston's XWayland. From here on DISPLAY
+# names XWayland's display (windows are looked for there), and screenshots
+# are taken of the Xvfb that shows weston. Sets RIG_WAYLAND_DISPLAY.
+rig_start_weston() {
+    local screen_w screen_h
+    read -r screen_w screen_h <<<"$(rig_x xdpyinfo | awk '/dimensions:/ { sub("x", " ", $2); print $2 }')"
+    RIG_XVFB_DISPLAY=$DISPLAY
+    rig_env
+    # weston's window leaves a strip of the Xvfb screen free on the right:
+    # weston follows the pointer only once it has entered the window, which
+    # it never does if it is inside from the start.
+    "${RIG_ENV[@]}" weston --backend=x11-backend.so --xwayland --socket=wayland-rig \
+        --width=$((screen_w - RIG_WESTON_STRIP)) --height="$screen_h" --idle-time=0 \
+        --log="$RIG_DIR/logs/weston.log" \
+        >"$RIG_DIR/logs/weston-out.log" 2>&1 &
+    rig_track $! weston
+    RIG_WESTON_PID=$!
+    rig_wait_for 30 "weston's XWayland display" rig_weston_xwayland_display
+    RIG_WAYLAND_DISPLAY=wayland-rig
+    export DISPLAY=$RIG_XWAYLAND_DISPLAY
+    # XWayland starts with its first client.
+    rig_wait_for 20 "XWayland on $DISPLAY to answer" xdpyinfo -display "$DISPLAY" >/dev/null
+    RIG_ROOT=$(rig_x xwininfo -root | awk '/Window id:/ { print $4; exit }')
+    RIG_ROOT=$((RIG_ROOT))
+    rig_input mousemove $((screen_w - 2)) 2 sleep 0.2 mousemove $((screen_w / 2)) $((screen_h / 2))
+    rig_ok "weston $((screen_w - RIG_WESTON_STRIP))x$screen_h in $RIG_XVFB_DISPLAY, Wayland socket $RIG_WAYLAND_DISPLAY, XWayland on $DISPLAY"
+}
+
+readonly RIG_WESTON_STRIP=8
+
+rig_weston_xwayland_display() {
+    rig_pid_alive "$RIG_WESTON_PID" || rig_fail "weston ended: $(tail -n 5 "$RIG_DIR/logs/weston.log")"
+    RIG_XWAYLAND_DISPLAY=$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' \
+        "$RIG_DIR/logs/weston.log" 2>/dev/null | head -n 1)
+    [ -n "$RIG_XWAYLAND_DISPLAY" ]
+}
+
+# rig_input XDOTOOL_ARGUMENT...: real input through weston: xdotool on the
+# Xvfb that weston takes its pointer and keyboard from.
+rig_input() {
+    DISPLAY=$RIG_XVFB_DISPLAY rig_x xdotool "$@"
 }
 
 # rig_start_tray_host NAME WINDOW_NAME_REGEX COMMAND...: starts a tray host and
@@ -615,7 +666,7 @@ rig_start_app() {
     "${RIG_ENV[@]}" GST_REGISTRY="$RIG_HOME/gst-registry.bin" gst-inspect-1.0 >/dev/null 2>&1 || true
     RIG_APP_MARK=$(rig_rec_now)
     "${RIG_ENV[@]}" PULSE_SERVER="unix:$RIG_PULSE_DIR/native" GST_REGISTRY="$RIG_HOME/gst-registry.bin" \
-        QT_QPA_PLATFORM=xcb "$RIG_APP" >"$RIG_DIR/logs/melvane.log" 2>&1 &
+        QT_QPA_PLATFORM="${RIG_QPA:-xcb}" "$RIG_APP" >"$RIG_DIR/logs/melvane.log" 2>&1 &
     RIG_APP_PID=$!
     rig_track "$RIG_APP_PID" melvane
     rig_ok "started $RIG_APP (pid $RIG_APP_PID) at ${RIG_APP_MARK}s of the recording"
@@ -783,7 +834,7 @@ rig_type_into() {
 # rig_shot NAME: a screenshot of the whole display into the shots folder.
 rig_shot() {
     local file="$RIG_SHOTS/$1.png"
-    timeout 20 import -window root "$file" || {
+    DISPLAY=${RIG_XVFB_DISPLAY:-$DISPLAY} timeout 20 import -window root "$file" || {
         echo "import could not take the screenshot $file" >&2
         return 1
     }
@@ -920,6 +971,18 @@ rig_choose_menu_item() {
     rig_menu_item_point "$1"
     rig_hover "$RIG_POINT_X" "$RIG_POINT_Y"
     rig_x xdotool click 1
+    rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
+    rig_ok "chose \"$1\"; the menu closed"
+}
+
+# The same under weston, with input that goes through weston.
+rig_choose_menu_item_by_input() {
+    local shot
+    shot=$(rig_shot "menu-before-$1")
+    rig_menu_column "$shot" || rig_fail "no side band in the menu (screenshot $shot)"
+    rig_menu_item_point "$1"
+    rig_input mousemove --sync "$RIG_POINT_X" "$RIG_POINT_Y" sleep 0.1 \
+        mousemove --sync $((RIG_POINT_X + 1)) $((RIG_POINT_Y + 1)) sleep 0.1 click 1
     rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
     rig_ok "chose \"$1\"; the menu closed"
 }

@@ -3,6 +3,7 @@
 // of work across services.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,12 +60,24 @@ public:
         return available;
     }
     bool IsTrayAvailable() const override { return available; }
+    void SetTrayAppearedHandler(std::function<void()> handler) override {
+        appeared = std::move(handler);
+    }
+
+    // A tray host starts: the icon has somewhere to go.
+    void Appear() {
+        available = true;
+        if (appeared) {
+            appeared();
+        }
+    }
 
     // The icon handed over with the last NIM_MODIFY.
     QIcon LastIcon() const { return records.empty() ? QIcon() : records.back().second.hIcon; }
 
     bool available = true;
     std::vector<std::pair<std::uint32_t, platform::NOTIFYICONDATA>> records;
+    std::function<void()> appeared;
 
 private:
     Journal& m_journal;
