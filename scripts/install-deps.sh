@@ -15,7 +15,7 @@ PACKAGES=(
   # MIDI (fluidsynth) and two General MIDI soundfonts, which the tests both use
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad
   gstreamer1.0-tools gstreamer1.0-pulseaudio gstreamer1.0-alsa
-  libfluidsynth3 timgm6mb-soundfont fluid-soundfont-gm
+  libsndfile1-dev libfluidsynth3 timgm6mb-soundfont fluid-soundfont-gm
   # Chinese texts must render
   fonts-wqy-microhei fonts-dejavu-core
   # end-to-end rig and its measurements
