@@ -47,40 +47,52 @@ const SndfileLibrary* Sndfile() {
     return api;
 }
 
-// The frame count a compressed WAV file's "fact" chunk states, or 0. libsndfile
-// counts whole blocks, and a last block that is only a byte of padding (as
-// some writers leave) as one more.
-std::int64_t StatedFrames(const std::string& location) {
+// What the start of a file tells: whether it is a WAV file, and the frame
+// count a compressed one's "fact" chunk states (0 if none). libsndfile counts
+// whole blocks, and a last block that is only a byte of padding, as some
+// writers leave, as one more.
+struct WaveHeader {
+    bool wave = false;
+    std::int64_t statedFrames = 0;
+};
+
+WaveHeader ReadWaveHeader(const std::string& location) {
     std::ifstream file(location, std::ios::binary);
-    std::array<unsigned char, 12> header{};
     const auto read = [&file](unsigned char* to, std::size_t size) {
         return static_cast<bool>(file.read(reinterpret_cast<char*>(to), static_cast<long>(size)));
+    };
+    const auto is = [](const unsigned char* bytes, const char* id) {
+        return std::equal(bytes, bytes + 4, id);
     };
     const auto number = [](const unsigned char* bytes) {
         return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
                static_cast<std::uint32_t>(bytes[2]) << 16 |
                static_cast<std::uint32_t>(bytes[3]) << 24;
     };
-    if (!read(header.data(), header.size())) {
-        return 0;
+    WaveHeader header;
+    std::array<unsigned char, 12> riff{};
+    if (!read(riff.data(), riff.size()) || !is(riff.data(), "RIFF") ||
+        !is(riff.data() + 8, "WAVE")) {
+        return header;
     }
+    header.wave = true;
     // The chunks before the sound, one by one; a few dozen at most.
     for (int chunk = 0; chunk < 64; ++chunk) {
         std::array<unsigned char, 8> head{};
-        if (!read(head.data(), head.size())) {
-            return 0;
+        if (!read(head.data(), head.size()) || is(head.data(), "data")) {
+            break;
         }
         const std::uint32_t size = number(head.data() + 4);
-        if (std::equal(head.begin(), head.begin() + 4, "fact") && size >= 4) {
+        if (is(head.data(), "fact") && size >= 4) {
             std::array<unsigned char, 4> frames{};
-            return read(frames.data(), frames.size()) ? number(frames.data()) : 0;
-        }
-        if (std::equal(head.begin(), head.begin() + 4, "data")) {
-            return 0;
+            if (read(frames.data(), frames.size())) {
+                header.statedFrames = number(frames.data());
+            }
+            break;
         }
         file.seekg(size + (size & 1), std::ios::cur);
     }
-    return 0;
+    return header;
 }
 
 bool IsUncompressed(int format) {
@@ -98,11 +110,11 @@ bool IsUncompressed(int format) {
     }
 }
 
-// Cuts each block of the element's to the frames that belong to the sound.
-// Its blocks are 1024 frames; the last is sent whole, with the frames past
-// the end of the sound unwritten and the duration of those it holds.
+// Cuts the element's blocks to the frames of the sound. Its blocks are 1024
+// frames, each with its first frame's number as its offset; the last is sent
+// whole, with the frames past the end of the sound unwritten.
 GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
-    const std::int64_t total = *static_cast<std::int64_t*>(data);
+    const std::uint64_t end = *static_cast<std::int64_t*>(data);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
     GstCaps* caps = gst_pad_get_current_caps(pad);
     if (caps == nullptr) {
@@ -118,24 +130,15 @@ GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer dat
     const gsize frameBytes =
         known ? static_cast<gsize>(channels) * (g_str_has_prefix(sampleFormat, "S16") ? 2 : 4) : 0;
     gst_caps_unref(caps);
-    if (!known) {
+    if (!known || !GST_BUFFER_OFFSET_IS_VALID(buffer)) {
         return GST_PAD_PROBE_OK;
     }
-    std::uint64_t frames = gst_buffer_get_size(buffer) / frameBytes;
-    if (GST_BUFFER_DURATION_IS_VALID(buffer)) {
-        frames = std::min<std::uint64_t>(
-            frames, gst_util_uint64_scale_round(GST_BUFFER_DURATION(buffer),
-                                                static_cast<guint64>(rate), GST_SECOND));
-    }
-    // The element counts each block's first frame in its offset.
-    if (GST_BUFFER_OFFSET_IS_VALID(buffer)) {
-        const std::uint64_t first = GST_BUFFER_OFFSET(buffer);
-        const std::uint64_t end = static_cast<std::uint64_t>(total);
-        frames = first >= end ? 0 : std::min(frames, end - first);
-    }
-    if (frames == 0) {
+    const std::uint64_t first = GST_BUFFER_OFFSET(buffer);
+    if (first >= end) {
         return GST_PAD_PROBE_DROP;
     }
+    const std::uint64_t frames =
+        std::min<std::uint64_t>(gst_buffer_get_size(buffer) / frameBytes, end - first);
     if (frames * frameBytes < gst_buffer_get_size(buffer)) {
         buffer = gst_buffer_make_writable(buffer);
         gst_buffer_resize(buffer, 0, static_cast<gssize>(frames * frameBytes));
@@ -152,7 +155,10 @@ void DeleteFrameCount(gpointer data) {
 }  // namespace
 
 std::int64_t FramesThroughSndfile(const std::string& location) {
-    const SndfileLibrary* sndfile = Sndfile();
+    // libsndfile is not asked about other files: it reads MP3 files too, the
+    // whole file to count its frames.
+    const WaveHeader header = ReadWaveHeader(location);
+    const SndfileLibrary* sndfile = header.wave ? Sndfile() : nullptr;
     if (sndfile == nullptr) {
         return 0;
     }
@@ -167,11 +173,9 @@ std::int64_t FramesThroughSndfile(const std::string& location) {
         info.channels <= 0 || info.samplerate <= 0) {
         return 0;
     }
-    if (!IsUncompressed(info.format)) {
-        const std::int64_t stated = StatedFrames(location);
-        if (stated > 0 && stated < info.frames) {
-            return stated;
-        }
+    if (!IsUncompressed(info.format) && header.statedFrames > 0 &&
+        header.statedFrames < info.frames) {
+        return header.statedFrames;
     }
     return info.frames;
 }
