@@ -81,6 +81,24 @@ INSTANTIATE_TEST_SUITE_P(Codecs, WaveKinds,
                              return std::string(kind.param.name);
                          });
 
+// A replay seeks back to the start: the blocks are counted from there again.
+TEST_F(MediaTest, WaveDecodedByLibsndfilePlaysWholeAgain) {
+    const WaveKind kind{"ima_adpcm", 22050, "-e ima-adpcm", 44 * 505};
+    const std::string wave = Path("replay.wav");
+    ASSERT_TRUE(MakeWave(kind, wave)) << "sox could not write " << wave;
+    const double seconds = static_cast<double>(kind.frames) / kind.rate;
+    auto mci = Layer(kRealTimeSink);
+    NotifyRecorder window;
+    PlayToEnd(*mci, wave, window);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return window.codes.size() == 2; }, 10000));
+    EXPECT_GT(clock.elapsed(), 900 * seconds);
+    EXPECT_EQ(window.codes,
+              (std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL, MCI_NOTIFY_SUCCESSFUL}));
+}
+
 // A RIFF/WAVE file in a codec neither libsndfile nor GStreamer knows.
 void WriteUnknownCodecWave(const std::string& path) {
     std::ofstream out(path, std::ios::binary);
