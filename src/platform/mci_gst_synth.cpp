@@ -39,7 +39,7 @@ struct Synth {
     bool spoiled = false;
     gdouble gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
-    // its next output: this tells how much of that there is.
+    // its next output: the count of frames rendered tells how much is left.
     std::uint64_t framesRendered = 0;
 };
 
@@ -141,8 +141,8 @@ const FluidLibrary* LoadFluid() {
 constexpr int kRate = 44100;
 constexpr gsize kFrameBytes = 2 * sizeof(float);
 constexpr std::uint64_t kSynthBlockFrames = 64;
-// How many blocks a voice turned off may still sound in, with a margin: it
-// fades out over one.
+// How many blocks a voice turned off may still sound in: it fades out, and
+// nothing of it sounds two blocks on; twice that, for a margin.
 constexpr std::uint64_t kFadeBlocks = 4;
 constexpr gdouble kDefaultGain = 0.2;
 
