@@ -72,6 +72,36 @@ bench_program() {
     BENCH_CMD=("${BENCH_ENV[@]}" "$RIG_APP")
 }
 
+# The General MIDI soundfonts installed, by path: TimGM6mb, and FluidR3_GM
+# where it is installed.
+bench_soundfonts() {
+    local font
+    for font in /usr/share/sounds/sf2/TimGM6mb.sf2 /usr/share/sounds/sf2/FluidR3_GM.sf2; do
+        [ -r "$font" ] && echo "$font"
+    done
+}
+
+# bench_with_soundfont FONT: BENCH_CMD run where FONT is the only soundfont
+# to be found, and the system's default one: in a mount namespace of its own,
+# /usr/share/sounds/sf2 holds FONT and default-GM.sf2 naming it, and
+# /usr/share/sounds/sf3 nothing. The program and playbin both look there.
+# The command keeps its PID (each step execs the next). Needs root, or user
+# namespaces.
+bench_with_soundfont() {
+    local font=$1 name held
+    name=$(basename "$font")
+    held="$RIG_DIR/soundfont-$name"
+    : >"$held"
+    local view='mount --bind "$1" "$2" &&
+        mount -t tmpfs tmpfs /usr/share/sounds/sf3 &&
+        mount -t tmpfs tmpfs /usr/share/sounds/sf2 &&
+        : >"/usr/share/sounds/sf2/$3" && mount --bind "$2" "/usr/share/sounds/sf2/$3" &&
+        ln -s "$3" /usr/share/sounds/sf2/default-GM.sf2 && shift 3 && exec "$@"'
+    local unshare=(unshare -m --propagation private)
+    [ "$(id -u)" -eq 0 ] || unshare=(unshare -r -m --propagation private)
+    BENCH_CMD=("${unshare[@]}" -- sh -c "$view" sh "$font" "$held" "$name" "${BENCH_CMD[@]}")
+}
+
 # bench_launch NAME [probe options]: runs the probe on BENCH_CMD and reads its
 # key=value answer into the associative array B. Fails on a probe error.
 bench_launch() {

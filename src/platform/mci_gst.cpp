@@ -27,6 +27,7 @@
 #include "platform/mci_gst_command.h"
 #include "platform/mci_gst_output.h"
 #include "platform/mci_gst_synth.h"
+#include "platform/mci_gst_wave.h"
 #include "platform/wnd_qt.h"
 
 namespace platform {
@@ -598,7 +599,8 @@ namespace {
 
 // The file, read through the descriptor opened above, into a decoder that
 // finds its format; the first audio stream out of it is converted to what the
-// output takes. The name is never converted, so any bytes in it are fine.
+// output takes. A WAV file that libsndfile reads is decoded by libsndfile
+// instead. The name is never converted, so any bytes in it are fine.
 MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::string& soundfont,
                     const std::shared_ptr<LayerLink>& link) {
     auto shared = std::make_shared<TrackShared>();
@@ -607,6 +609,9 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     shared->soundfont = soundfont;
     shared->midiGain = options.midiGain;
 
+    const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
+    const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(location);
+    const bool sndfile = sndfileFrames > 0;
     ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GError* raw = nullptr;
     GstElement* parsed =
@@ -614,7 +619,7 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     ErrorPtr parseError(raw);
     GstElement* const parts[] = {
         gst_element_factory_make("filesrc", nullptr),
-        gst_element_factory_make("decodebin", nullptr),
+        gst_element_factory_make(sndfile ? mci_gst::kSndfileDecoder : "decodebin", nullptr),
         gst_element_factory_make("audioconvert", nullptr),
         gst_element_factory_make("audioresample", nullptr),
         parsed,
@@ -637,6 +642,7 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     GstElement* const sink = parts[4];
     PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
     if (!sinkPad || !gst_element_link(source, decoder) ||
+        (sndfile && !mci_gst::LinkSndfileDecoder(decoder, convert, sndfileFrames)) ||
         !gst_element_link_many(convert, resample, sink, nullptr)) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
@@ -648,15 +654,16 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST),
         OnFirstBuffer, NewSharedRef(shared), DeleteSharedRef);
 
-    const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
     g_object_set(source, "location", location.c_str(), nullptr);
     const auto connect = [&shared](gpointer instance, const char* signal, GCallback handler) {
         g_signal_connect_data(instance, signal, handler, NewSharedRef(shared),
                               DeleteSharedRefClosure, GConnectFlags());
     };
-    connect(decoder, "pad-added", G_CALLBACK(OnDecodedPad));
-    connect(decoder, "no-more-pads", G_CALLBACK(OnNoMorePads));
-    connect(pipeline.get(), "deep-element-added", G_CALLBACK(OnElementAdded));
+    if (!sndfile) {
+        connect(decoder, "pad-added", G_CALLBACK(OnDecodedPad));
+        connect(decoder, "no-more-pads", G_CALLBACK(OnNoMorePads));
+        connect(pipeline.get(), "deep-element-added", G_CALLBACK(OnElementAdded));
+    }
     BusPtr bus(gst_element_get_bus(pipeline.get()));
     gst_bus_set_sync_handler(bus.get(), OnBusMessage, NewSharedRef(shared), DeleteSharedRef);
 

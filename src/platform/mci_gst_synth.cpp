@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -40,10 +39,8 @@ struct Synth {
     bool spoiled = false;
     gdouble gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
-    // its next output: these tell how much of that belongs to a stream that
-    // has ended.
+    // its next output: the count of frames rendered tells how much is left.
     std::uint64_t framesRendered = 0;
-    std::uint64_t staleFrames = 0;
 };
 
 namespace {
@@ -144,6 +141,9 @@ const FluidLibrary* LoadFluid() {
 constexpr int kRate = 44100;
 constexpr gsize kFrameBytes = 2 * sizeof(float);
 constexpr std::uint64_t kSynthBlockFrames = 64;
+// How many blocks a voice turned off may still sound in: it fades out, and
+// nothing of it sounds two blocks on; twice that, for a margin.
+constexpr std::uint64_t kFadeBlocks = 4;
 constexpr gdouble kDefaultGain = 0.2;
 
 GstStaticPadTemplate g_sinkTemplate = GST_STATIC_PAD_TEMPLATE(
@@ -200,21 +200,38 @@ Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
     return synth;
 }
 
+// Renders `frames` that nobody hears.
+void RenderUnheard(Synth* synth, std::uint64_t frames) {
+    float scratch[2 * kSynthBlockFrames];
+    for (std::uint64_t done = 0; done < frames;) {
+        const int now = static_cast<int>(std::min(frames - done, kSynthBlockFrames));
+        g_fluid->writeFloat(synth->fluid, now, scratch, 0, 2, scratch, 1, 2);
+        done += static_cast<std::uint64_t>(now);
+    }
+    synth->framesRendered += frames;
+}
+
 // A new stream on a synth that has played before, a next track or a replay,
-// starts from silence: the synth's own reset leaves the voices that were
-// sounding to ring out, and the rest of its last block still holds the
-// previous stream's end. The sound goes off after the reset: before it, the
-// reset let the voices ring out all the same.
+// starts from silence. The synth's own reset leaves the voices that were
+// sounding to ring out, so their sound is turned off after it; a voice turned
+// off still fades out over its next block, into the reverb and the chorus
+// too. Those blocks are rendered unheard, with what was left of the last one,
+// and a second reset then empties the reverb and the chorus.
 void BeginStream(Synth* synth) {
     // The reset selects every channel's first instrument again.
-    if (Intact(synth)) {
+    const bool intact = Intact(synth);
+    if (intact) {
         g_fluid->systemReset(synth->fluid);
     }
     if (synth->framesRendered > 0) {
         g_fluid->allSoundsOff(synth->fluid, -1);
+        const std::uint64_t rest =
+            (kSynthBlockFrames - synth->framesRendered % kSynthBlockFrames) % kSynthBlockFrames;
+        RenderUnheard(synth, rest + kFadeBlocks * kSynthBlockFrames);
+        if (intact) {
+            g_fluid->systemReset(synth->fluid);
+        }
     }
-    const std::uint64_t rest = synth->framesRendered % kSynthBlockFrames;
-    synth->staleFrames = rest == 0 ? 0 : kSynthBlockFrames - rest;
 }
 
 void PlayEvent(Synth* synth, const guint8* data, gsize size) {
@@ -376,9 +393,6 @@ GstFlowReturn RenderUntil(KeptSynth* self, GstClockTime pts, std::uint64_t frame
     GstMapInfo map;
     gst_buffer_map(out, &map, GST_MAP_WRITE);
     g_fluid->writeFloat(synth->fluid, static_cast<int>(frames), map.data, 0, 2, map.data, 1, 2);
-    const std::uint64_t stale = std::min(synth->staleFrames, frames);
-    std::memset(map.data, 0, stale * kFrameBytes);
-    synth->staleFrames -= stale;
     synth->framesRendered += frames;
     gst_buffer_unmap(out, &map);
     GST_BUFFER_PTS(out) = start;

@@ -1,7 +1,10 @@
 // What the media layer's tests share: a temporary folder of media made with
-// tunegen, layers with a test sink, a window that records notifications,
-// bounded waits that run the Qt event loop, and a comparison of recordings.
+// tunegen, layers with a test sink and a named soundfont, a window that
+// records notifications, bounded waits that run the Qt event loop, and a
+// comparison of recordings.
 #pragma once
+
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,10 +83,33 @@ inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
 }
 
-// The layer's default options, playing into `sink`.
-inline GstMciOptions WithSink(const std::string& sink) {
+// The General MIDI soundfonts MIDI plays with here, named by path: a test
+// never takes the system's default, which may be either. The set-up script
+// installs both.
+inline const char* const kTimGM6mb = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+inline const char* const kFluidR3 = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+
+// The soundfonts the MIDI cases run with: TimGM6mb always (a machine without
+// it fails them), and FluidR3_GM where it is installed.
+inline std::vector<std::string> InstalledSoundfonts() {
+    std::vector<std::string> fonts = {kTimGM6mb};
+    if (::access(kFluidR3, R_OK) == 0) {
+        fonts.push_back(kFluidR3);
+    }
+    return fonts;
+}
+
+// A soundfont's file name without its folder and extension, for test names.
+inline std::string SoundfontName(const std::string& path) {
+    const std::string file = path.substr(path.rfind('/') + 1);
+    return file.substr(0, file.rfind('.'));
+}
+
+// The layer's default options, playing into `sink`, MIDI with `soundfont`.
+inline GstMciOptions WithSink(const std::string& sink, const std::string& soundfont = kTimGM6mb) {
     GstMciOptions options;
     options.sinkDescription = sink;
+    options.soundfontPlaces = {soundfont};
     return options;
 }
 
@@ -129,6 +155,40 @@ inline const char* Extension(Format format) {
     return extensions[static_cast<int>(format)];
 }
 
+// A format, and for MIDI the soundfont it plays with.
+struct TuneKind {
+    Format format;
+    std::string soundfont = kTimGM6mb;
+};
+
+inline void PrintTo(const TuneKind& kind, std::ostream* out) {
+    *out << Extension(kind.format) + 1;
+    if (kind.format == Format::Midi) {
+        *out << " with " << kind.soundfont;
+    }
+}
+
+// Every format, MIDI with each installed soundfont.
+inline std::vector<TuneKind> EveryFormat() {
+    std::vector<TuneKind> kinds = {{Format::Wav}, {Format::Mp3}};
+    for (const std::string& font : InstalledSoundfonts()) {
+        kinds.push_back({Format::Midi, font});
+    }
+    return kinds;
+}
+
+inline std::string TuneKindName(const ::testing::TestParamInfo<TuneKind>& kind) {
+    std::string name = Extension(kind.param.format) + 1;
+    if (kind.param.format == Format::Midi) {
+        name += "_" + SoundfontName(kind.param.soundfont);
+    }
+    return name;
+}
+
+inline std::string SoundfontTestName(const ::testing::TestParamInfo<std::string>& font) {
+    return SoundfontName(font.param);
+}
+
 class MediaTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
@@ -151,8 +211,9 @@ protected:
         return path;
     }
 
-    std::unique_ptr<GstMci> Layer(const std::string& sink, int openTimeoutMs = 5000) {
-        GstMciOptions options = WithSink(sink);
+    std::unique_ptr<GstMci> Layer(const std::string& sink, int openTimeoutMs = 5000,
+                                  const std::string& soundfont = kTimGM6mb) {
+        GstMciOptions options = WithSink(sink, soundfont);
         options.openTimeoutMs = openTimeoutMs;
         return std::make_unique<GstMci>(options);
     }

@@ -27,13 +27,18 @@ long ResidentKb() {
     return -1;
 }
 
-class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<Format> {};
+class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<TuneKind> {
+protected:
+    std::unique_ptr<GstMci> Layer(const std::string& sink) {
+        return MediaTest::Layer(sink, 5000, GetParam().soundfont);
+    }
+};
 
 TEST_P(RenderedPlayback, PlaysTheWholeTrackAloudAndSucceedsOnce) {
     const std::string capture = Path("out.wav");
     auto mci = Layer(CaptureSink(capture));
     NotifyRecorder window;
-    PlayToEnd(*mci, MakeTune(GetParam(), kTuneSeconds), window);
+    PlayToEnd(*mci, MakeTune(GetParam().format, kTuneSeconds), window);
     PumpFor(200);
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
     EXPECT_EQ(mci->SendString("stop themidi", nullptr), 0u);
@@ -53,7 +58,7 @@ std::string ClockedCaptureSink(const std::string& wavPath) {
 // Such an output, left waiting prerolled, is made anew when the track plays,
 // and the track starts over into it: still whole, from its first sample, once.
 TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
-    const std::string tune = MakeTune(GetParam(), kTuneSeconds);
+    const std::string tune = MakeTune(GetParam().format, kTuneSeconds);
     const std::string reference = Path("reference.wav");
     {
         auto mci = Layer(CaptureSink(reference));
@@ -78,11 +83,8 @@ TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
     ExpectSameLoudness(ReadCapture(capture), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, RenderedPlayback,
-                         ::testing::Values(Format::Wav, Format::Mp3, Format::Midi),
-                         [](const ::testing::TestParamInfo<Format>& format) {
-                             return std::string(Extension(format.param) + 1);
-                         });
+INSTANTIATE_TEST_SUITE_P(Formats, RenderedPlayback, ::testing::ValuesIn(EveryFormat()),
+                         TuneKindName);
 
 // The picture is decoded and thrown away; the sound plays, and the end of
 // both ends the track.
@@ -102,12 +104,14 @@ TEST_F(MediaTest, VideoWithSoundPlaysItsSoundToTheEnd) {
     EXPECT_GT(pcm.Rms(), kAudibleRms);
 }
 
-TEST_F(MediaTest, MidiIsAboutAsLoudAsTheSameTuneAsWav) {
+class MidiLoudness : public MediaTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(MidiLoudness, MidiIsAboutAsLoudAsTheSameTuneAsWav) {
     double rms[2] = {};
     const Format formats[2] = {Format::Wav, Format::Midi};
     for (int i = 0; i < 2; ++i) {
         const std::string capture = Path("loud" + std::to_string(i) + ".wav");
-        auto mci = Layer(CaptureSink(capture));
+        auto mci = Layer(CaptureSink(capture), 5000, GetParam());
         NotifyRecorder window;
         PlayToEnd(*mci, MakeTune(formats[i], 3.0), window);
         mci.reset();
@@ -118,6 +122,9 @@ TEST_F(MediaTest, MidiIsAboutAsLoudAsTheSameTuneAsWav) {
     EXPECT_GT(rms[1], rms[0] / 2);
     EXPECT_LT(rms[1], rms[0] * 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Soundfonts, MidiLoudness, ::testing::ValuesIn(InstalledSoundfonts()),
+                         SoundfontTestName);
 
 TEST_F(MediaTest, PathThatIsNotUtf8OpensAndPlays) {
     const std::string capture = Path("out.wav");

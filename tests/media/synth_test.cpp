@@ -87,8 +87,8 @@ double SwingsPerSecond(const tunegen::Pcm& pcm) {
 
 class KeptSynthTest : public MediaTest {
 protected:
-    GstMciOptions Capturing(const std::string& capture) {
-        return WithSink(ExactCaptureSink(capture));
+    GstMciOptions Capturing(const std::string& capture, const std::string& soundfont = kTimGM6mb) {
+        return WithSink(ExactCaptureSink(capture), soundfont);
     }
 
     // Plays `path` to its end and closes it.
@@ -99,14 +99,12 @@ protected:
         EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
     }
 
-    // The installed soundfont, copied to "font.sf2" for the test to change
-    // or take away; empty if there is none.
-    std::string CopyInstalledSoundfont() {
-        const std::string installed = GstMci().Soundfont();
-        if (!installed.empty()) {
-            std::filesystem::copy_file(installed, Path("font.sf2"));
-        }
-        return installed;
+    // TimGM6mb, the smaller soundfont, copied to "font.sf2" for the test to
+    // change or take away.
+    std::string CopySoundfont() {
+        const std::string font = Path("font.sf2");
+        std::filesystem::copy_file(kTimGM6mb, font);
+        return font;
     }
 
     // Plays `path` to its end and closes it, doing `meddle` 0.3 s in, while
@@ -124,7 +122,15 @@ protected:
     }
 };
 
-TEST_F(KeptSynthTest, NextTrackStartsFromSilence) {
+// How the kept synth sounds, with each installed soundfont.
+class KeptSynthSound : public KeptSynthTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    GstMciOptions Capturing(const std::string& capture) {
+        return KeptSynthTest::Capturing(capture, GetParam());
+    }
+};
+
+TEST_P(KeptSynthSound, NextTrackStartsFromSilence) {
     const std::string capture = Path("out.wav");
     GstMci mci(Capturing(capture));
     const std::string changing = Path("changing.mid");
@@ -142,7 +148,7 @@ TEST_F(KeptSynthTest, NextTrackStartsFromSilence) {
     EXPECT_LT(after.Rms(), 0.001);
 }
 
-TEST_F(KeptSynthTest, NextTrackSoundsAsOnANewSynth) {
+TEST_P(KeptSynthSound, NextTrackSoundsAsOnANewSynth) {
     const std::string capture = Path("out.wav");
     GstMci mci(Capturing(capture));
     const std::string tune = MakeTune(Format::Midi, 1.0);
@@ -166,7 +172,7 @@ TEST_F(KeptSynthTest, NextTrackSoundsAsOnANewSynth) {
 // A replay seeks back to the start on the same synth: the chord still held
 // at the end must not sound into the start of the replay. (No chorus here:
 // its sweep goes on from where it was, and the loudness with it.)
-TEST_F(KeptSynthTest, ReplayStartsFromSilence) {
+TEST_P(KeptSynthSound, ReplayStartsFromSilence) {
     const std::string capture = Path("out.wav");
     GstMci mci(Capturing(capture));
     const std::string held = Path("held.mid");
@@ -191,10 +197,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     gst_init(nullptr, nullptr);
     // A soundfont of the test's own, so that it can go away: a synth that
     // still plays once the file is gone is one that kept it loaded.
-    if (CopyInstalledSoundfont().empty()) {
-        GTEST_SKIP() << "no soundfont installed";
-    }
-    const std::string font = Path("font.sf2");
+    const std::string font = CopySoundfont();
     GstMciOptions options = WithSink(kFastSink);
     options.soundfontPlaces = {font};
     options.keepSynthMs = 300;
@@ -235,11 +238,8 @@ std::string WriteLateOrganMidi(const std::string& path) {
 // soundfont replaced before that, as a package upgrade does, must not be
 // where they come from: the synth's tables describe the file it loaded.
 TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
-    const std::string installed = CopyInstalledSoundfont();
-    if (installed.empty()) {
-        GTEST_SKIP() << "no soundfont installed";
-    }
-    const std::string font = Path("font.sf2");
+    const std::string installed = kTimGM6mb;
+    const std::string font = CopySoundfont();
     const std::string late = WriteLateOrganMidi(Path("late.mid"));
     GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")) + " sync=true");
     options.soundfontPlaces = {font};
@@ -266,10 +266,7 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
 // tune first selects after that is not read from the changed file, the track
 // plays on to its end, and the next one does not take that synth.
 TEST_F(KeptSynthTest, SoundfontChangedWhilePlayingIsNotReadFrom) {
-    if (CopyInstalledSoundfont().empty()) {
-        GTEST_SKIP() << "no soundfont installed";
-    }
-    const std::string font = Path("font.sf2");
+    const std::string font = CopySoundfont();
     const std::string late = WriteLateOrganMidi(Path("late.mid"));
     GstMciOptions options = WithSink(kRealTimeSink);
     options.soundfontPlaces = {font};
@@ -283,9 +280,9 @@ TEST_F(KeptSynthTest, SoundfontChangedWhilePlayingIsNotReadFrom) {
     EXPECT_NE(mci.OpenElement(late, "themidi"), 0u);
 }
 
-TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
+TEST_P(KeptSynthSound, SynthLoadedForAnotherGainIsNotTaken) {
     const std::string tune = MakeTune(Format::Midi, 1.0);
-    GstMciOptions loud = WithSink(ExactCaptureSink(Path("loud.wav")));
+    GstMciOptions loud = Capturing(Path("loud.wav"));
     GstMciOptions quiet = loud;
     quiet.sinkDescription = ExactCaptureSink(Path("quiet.wav"));
     quiet.midiGain = loud.midiGain / 5;
@@ -300,6 +297,9 @@ TEST_F(KeptSynthTest, SynthLoadedForAnotherGainIsNotTaken) {
     ASSERT_GT(loudRms, 0.03);
     EXPECT_LT(ReadCapture(Path("quiet.wav")).Rms(), loudRms / 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Soundfonts, KeptSynthSound, ::testing::ValuesIn(InstalledSoundfonts()),
+                         SoundfontTestName);
 
 }  // namespace
 }  // namespace media_test
