@@ -39,6 +39,14 @@ protected:
             out << entry << "\r\n";
         }
     }
+    // A playlist two entries short of full, for the 100-entry cap.
+    void WriteNearlyFullPlaylist() {
+        std::vector<std::string> entries;
+        for (int i = 0; i < 98; ++i) {
+            entries.push_back("/m/" + std::to_string(100 + i) + ".mid");
+        }
+        WritePlaylist(entries);
+    }
     std::string ReadPlaylist() const { return m_dir.Read("Music.mus"); }
 
     // Constructs and creates the window as start-up does; the journal then

@@ -136,11 +136,7 @@ TEST_F(EditingTest, NamesWithALineBreakAreLeftOutAndTheUserTold) {
 }
 
 TEST_F(EditingTest, AddStopsAtOneHundredEntriesAndSaysHowManyWereLeftOut) {
-    std::vector<std::string> existing;
-    for (int i = 0; i < 98; ++i) {
-        existing.push_back("/m/" + std::to_string(100 + i) + ".mid");
-    }
-    WritePlaylist(existing);
+    WriteNearlyFullPlaylist();
     Start();
     Clear();
     Add({"/m/a1.mid", "/m/a2.mid", "/m/a3.mid", "/m/a4.mid", "/m/a5.mid"});

@@ -57,11 +57,7 @@ TEST_F(OpenFilesTest, ARunningPlayerStopsWhatPlaysForTheNamedFile) {
 }
 
 TEST_F(OpenFilesTest, TheChecksAndMessagesAreThoseOfAdd) {
-    std::vector<std::string> existing;
-    for (int i = 0; i < 98; ++i) {
-        existing.push_back("/m/" + std::to_string(100 + i) + ".mid");
-    }
-    WritePlaylist(existing);
+    WriteNearlyFullPlaylist();
     Start();
     Clear();
     m_dlg->OnOpenRequest({"/m/bad\nname.mid", "/m/a1.mid", "/m/a2.mid", "/m/a3.mid"});
