@@ -38,7 +38,7 @@ bench_start_recording() {
     "${RIG_ENV[@]}" parec --device=cap.monitor --raw --format=s16le --rate="$RIG_RATE" \
         --channels=2 --latency-msec=2 >"$RIG_REC" 2>"$RIG_DIR/logs/parec.log" &
     rig_track $! parec
-    rig_wait_for 10 "the monitor recording to start" rig_recording
+    rig_wait_for 10 "the monitor recording to start" rig_recording_beyond 0
     rig_ok "recording the sink's monitor (2 ms latency)"
 }
 
