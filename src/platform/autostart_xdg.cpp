@@ -69,21 +69,13 @@ bool ReadSmallFile(const std::string& path, std::size_t limit, std::string* byte
     return ok;
 }
 
-// True when `path` is a regular file that holds exactly `bytes`.
-bool HoldsExactly(const std::string& path, const std::string& bytes) {
-    std::string held;
-    return ReadSmallFile(path, bytes.size(), &held) && held == bytes;
-}
+// The largest entry read to see what the user made of it.
+constexpr std::size_t kLargestEntry = 64 * 1024;
 
-// Whether the entry at `path` is one the user switched off in the desktop's
+// Whether an entry's `text` says the user switched it off in the desktop's
 // settings: "Hidden=true" or "X-GNOME-Autostart-enabled=false" in its
 // [Desktop Entry] group.
-bool IsDisabledEntry(const std::string& path) {
-    constexpr std::size_t kLargestEntry = 64 * 1024;
-    std::string text;
-    if (!ReadSmallFile(path, kLargestEntry, &text)) {
-        return false;
-    }
+bool IsDisabledEntry(const std::string& text) {
     const auto trim = [](std::string s) {
         const std::size_t first = s.find_first_not_of(" \t\r");
         const std::size_t last = s.find_last_not_of(" \t\r");
@@ -262,8 +254,9 @@ bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
     // says the same is left alone rather than written again, and one the user
     // switched off stays as the user left it, every key of it.
     const std::string entryPath = EntryPath(name);
-    return IsDisabledEntry(entryPath) || HoldsExactly(entryPath, entry) ||
-           WriteWhole(entryPath, entry);
+    std::string held;
+    const bool read = ReadSmallFile(entryPath, kLargestEntry, &held);
+    return (read && (IsDisabledEntry(held) || held == entry)) || WriteWhole(entryPath, entry);
 }
 
 bool XdgAutoStart::DeleteValue(const std::string& name) {
@@ -274,7 +267,8 @@ bool XdgAutoStart::DeleteValue(const std::string& name) {
     // at login; removing it would lose that choice, as the next start would
     // write a fresh, enabled one. It stays, and the removal counts as done.
     const std::string entryPath = EntryPath(name);
-    if (IsDisabledEntry(entryPath)) {
+    std::string held;
+    if (ReadSmallFile(entryPath, kLargestEntry, &held) && IsDisabledEntry(held)) {
         return true;
     }
     return ::unlink(entryPath.c_str()) == 0;

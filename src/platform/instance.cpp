@@ -19,6 +19,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/unique_fd.h"
+
 namespace platform {
 
 namespace {
@@ -37,28 +39,6 @@ constexpr int kAnswerTimeoutMs = 30000;
 
 const char kSocketName[] = "melvane.socket";
 const char kLockName[] = "melvane.lock";
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return m_fd; }
-    int Release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 void PutUint32(std::string& out, std::uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -95,18 +75,9 @@ sockaddr_un SocketAddress(const std::string& path) {
 }
 
 bool SendAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return WriteFully(bytes.data(), bytes.size(), [fd](const char* data, std::size_t size) {
+        return ::send(fd, data, size, MSG_NOSIGNAL);
+    });
 }
 
 // Reads the player's answer; false when it closed or fell silent without one.
@@ -137,7 +108,7 @@ bool AwaitAnswer(int fd) {
 enum class Handover { kTaken, kNobody, kNoAnswer, kError };
 
 Handover HandOver(const std::string& socketPath, const std::string& request, std::string* error) {
-    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (fd.Get() < 0) {
         *error = std::string("cannot make a socket: ") + std::strerror(errno);
         return Handover::kError;
@@ -158,7 +129,7 @@ Handover HandOver(const std::string& socketPath, const std::string& request, std
 }
 
 int Listen(const std::string& socketPath, std::string* error) {
-    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (fd.Get() < 0) {
         *error = std::string("cannot make a socket: ") + std::strerror(errno);
         return -1;
@@ -249,7 +220,7 @@ InstanceClaim ClaimInstance(const std::string& folder, const std::vector<std::st
     }
     const std::string socketPath = folder + "/" + kSocketName;
     const std::string lockPath = folder + "/" + kLockName;
-    Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (lock.Get() < 0) {
         claim.error = "cannot open " + lockPath + ": " + std::strerror(errno);
         return claim;

@@ -28,6 +28,7 @@
 #include "platform/mci_gst_output.h"
 #include "platform/mci_gst_synth.h"
 #include "platform/mci_gst_wave.h"
+#include "platform/unique_fd.h"
 #include "platform/wnd_qt.h"
 
 namespace platform {
@@ -44,35 +45,6 @@ struct ErrorFree {
     void operator()(GError* error) const { g_error_free(error); }
 };
 using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
-
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            m_fd = other.m_fd;
-            other.m_fd = -1;
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Reset(); }
-
-    int Get() const { return m_fd; }
-
-private:
-    void Reset() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    int m_fd = -1;
-};
 
 enum class StreamEvent { End, Failure };
 

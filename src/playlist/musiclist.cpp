@@ -163,18 +163,9 @@ void MakeFoldersFor(const std::string& path) {
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return platform::WriteFully(data, size, [fd](const char* part, std::size_t partSize) {
+        return ::write(fd, part, partSize);
+    });
 }
 
 std::string DirectoryPart(const std::string& path) {
@@ -290,21 +281,6 @@ std::string SetAside(const std::string& target) {
 
 }  // namespace
 
-CMusicList::CFileHandle& CMusicList::CFileHandle::operator=(CFileHandle&& other) noexcept {
-    if (this != &other) {
-        Reset(other.m_fd);
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-void CMusicList::CFileHandle::Reset(int fd) {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-    m_fd = fd;
-}
-
 CMusicList::CMusicList(platform::IMci& mci, platform::IPrompts& prompts, const platform::IApp& app,
                        const std::string& strFolder)
     : m_mci(mci), m_prompts(prompts), m_app(app) {
@@ -342,7 +318,7 @@ void CMusicList::BuildFileName(const std::string& strFolder) {
 
 void CMusicList::Load() {
     bool missing = false;
-    CFileHandle file(OpenPlaylist(m_szFileName, missing));
+    platform::UniqueFd file(OpenPlaylist(m_szFileName, missing));
     if (file.Get() < 0) {
         if (missing) {
             const int fd = ::open(m_szFileName.c_str(),
@@ -396,15 +372,14 @@ void CMusicList::Load() {
 
 std::string ReadFirstMusic(const std::string& strDirectory) {
     bool missing = false;
-    const int fd = OpenPlaylist(PlaylistFileIn(strDirectory), missing);
-    if (fd < 0) {
+    const platform::UniqueFd file(OpenPlaylist(PlaylistFileIn(strDirectory), missing));
+    if (file.Get() < 0) {
         return std::string();
     }
-    LineReader reader(fd);
+    LineReader reader(file.Get());
     LineReader::Line line;
     while (reader.Next(line) && line.tooLong) {
     }
-    ::close(fd);
     return reader.Failed() ? std::string() : line.entry;
 }
 
@@ -493,7 +468,7 @@ bool CMusicList::Save() {
     }
 
     std::string temp;
-    CFileHandle file(CreateTemp(target, temp));
+    platform::UniqueFd file(CreateTemp(target, temp));
     bool ok = file.Get() >= 0;
     if (ok) {
         ok = WriteAll(file.Get(), bytes.data(), bytes.size()) && CopyKeptLines(file.Get()) &&

@@ -13,6 +13,7 @@
 #include "platform/app.h"
 #include "platform/mci.h"
 #include "platform/prompts.h"
+#include "platform/unique_fd.h"
 
 class CMusicList {
 public:
@@ -68,21 +69,6 @@ private:
     void Load();
     bool CopyKeptLines(int fdTo) const;
 
-    // A file descriptor closed with its owner.
-    class CFileHandle {
-    public:
-        explicit CFileHandle(int fd = -1) : m_fd(fd) {}
-        ~CFileHandle() { Reset(); }
-        CFileHandle(CFileHandle&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-        CFileHandle& operator=(CFileHandle&& other) noexcept;
-        CFileHandle(const CFileHandle&) = delete;
-        CFileHandle& operator=(const CFileHandle&) = delete;
-        int Get() const { return m_fd; }
-        void Reset(int fd = -1);
-
-    private:
-        int m_fd;
-    };
     // A run of bytes of the kept file.
     struct SKeptSpan {
         std::int64_t nOffset;
@@ -98,7 +84,7 @@ private:
     // The lines not loaded stay on disk, in the file they were read from (held
     // open, so that a later change of the folder cannot take them away), and
     // are streamed into each new file.
-    CFileHandle m_keptFile;
+    platform::UniqueFd m_keptFile;
     std::vector<SKeptSpan> m_kept;
 };
 
