@@ -169,8 +169,11 @@ std::int64_t FramesThroughSndfile(const std::string& location) {
     }
     sndfile->close(file);
     const int type = info.format & SF_FORMAT_TYPEMASK;
+    // The element tells no speaker positions, without which more than two
+    // channels cannot be converted for the output: GStreamer's own parser
+    // reads them from the file.
     if ((type != SF_FORMAT_WAV && type != SF_FORMAT_WAVEX) || info.frames <= 0 ||
-        info.channels <= 0 || info.samplerate <= 0) {
+        info.channels <= 0 || info.channels > 2 || info.samplerate <= 0) {
         return 0;
     }
     if (!IsUncompressed(info.format) && header.statedFrames > 0 &&
