@@ -28,14 +28,14 @@
 #include <vector>
 
 #include "platform/autostart.h"
-#include "platform/mci_gst.h"
-#include "platform/popupmenu.h"
+#include "media/mci_gst.h"
+#include "wincompat/popupmenu.h"
 #include "platform/process.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
-#include "platform/window_message.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/window_message.h"
+#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
 #include "ui/melvanedlg.h"
 

@@ -24,8 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci_gst.h"
-#include "platform/wnd_qt.h"
+#include "media/mci_gst.h"
+#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/mci_gst.h"
+#include "media/mci_gst.h"
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

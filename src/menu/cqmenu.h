@@ -6,8 +6,8 @@
 
 #include <memory>
 
-#include "platform/paintdc.h"
-#include "platform/popupmenu.h"
+#include "wincompat/paintdc.h"
+#include "wincompat/popupmenu.h"
 
 // One item's record. The menu keeps only its address, so a record stays where
 // it is, unchanged, until the popup has closed.

@@ -1,7 +1,7 @@
 // What the playlist engine needs of the application object.
 #pragma once
 
-#include "platform/mci.h"
+#include "wincompat/hwnd.h"
 
 namespace platform {
 

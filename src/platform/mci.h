@@ -6,12 +6,9 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+#include "wincompat/hwnd.h"
 
-// Opaque handle of a window that can receive posted messages. The engine only
-// hands it from the application to the media layer.
-struct WndTag;
-using HWND = WndTag*;
+namespace platform {
 
 using MCIERROR = std::uint32_t;  // 0 = success
 

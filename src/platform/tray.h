@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/mci.h"
+#include "wincompat/hwnd.h"
 
 namespace platform {
 

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/popupmenu.h"
-#include "platform/window_message.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/popupmenu.h"
+#include "wincompat/window_message.h"
+#include "wincompat/wnd_qt.h"
 
 namespace platform {
 namespace {

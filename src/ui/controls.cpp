@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "platform/wnd_qt.h"
+#include "wincompat/wnd_qt.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "menu/cqmenu.h"
-#include "platform/popupmenu.h"
-#include "platform/resources.h"
-#include "platform/window_message.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/popupmenu.h"
+#include "wincompat/resources.h"
+#include "wincompat/window_message.h"
+#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
 #include "ui/aboutdlg.h"
 #include "ui/skin.h"

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci_gst.h"
-#include "platform/wnd_qt.h"
+#include "media/mci_gst.h"
+#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
 
 namespace media_test {

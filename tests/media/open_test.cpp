@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "media_fixture.h"
-#include "platform/mci_gst_command.h"
+#include "media/mci_gst_command.h"
 
 namespace media_test {
 namespace {

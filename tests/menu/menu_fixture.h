@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "menu/cqmenu.h"
-#include "platform/paintdc.h"
-#include "platform/popupmenu.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/paintdc.h"
+#include "wincompat/popupmenu.h"
+#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
 #include "support/popup_menu_driver.h"
 

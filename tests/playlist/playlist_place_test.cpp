@@ -5,13 +5,12 @@
 #include <iterator>
 #include <string>
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 #include "playlist/playlistplace.h"
 #include "playlist_fixture.h"
 #include "support/as_other_user.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -35,14 +34,14 @@ TEST(PlaylistPlaceTest, UserDataHomeFollowsXdgThenHome) {
 }
 
 TEST(PlaylistPlaceTest, AWritableProgramFolderKeepsThePlaylist) {
-    QTemporaryDir program;
-    const std::string folder = program.path().toStdString() + "/";
+    TempDir program;
+    const std::string folder = program.Path() + "/";
     EXPECT_EQ(ChoosePlaylistFolder(folder, "/x/data"), folder);
 }
 
 TEST(PlaylistPlaceTest, AReadOnlyProgramFolderSendsItToTheDataFolder) {
-    QTemporaryDir program;
-    const std::string folder = program.path().toStdString() + "/";
+    TempDir program;
+    const std::string folder = program.Path() + "/";
     EXPECT_EQ(ChoosePlaylistFolder(folder, "/x/data", Never), "/x/data/melvane");
     EXPECT_EQ(ChoosePlaylistFolder(folder, "/x/data/", Never), "/x/data/melvane");
     // Without a data folder to go to, it stays where it was.
@@ -50,8 +49,8 @@ TEST(PlaylistPlaceTest, AReadOnlyProgramFolderSendsItToTheDataFolder) {
 }
 
 TEST(PlaylistPlaceTest, APlaylistBesideAReadOnlyProgramIsKept) {
-    QTemporaryDir program;
-    const std::string folder = program.path().toStdString();
+    TempDir program;
+    const std::string folder = program.Path();
     std::ofstream(folder + "/Music.mus") << "/m/a.mid\r\n";
     EXPECT_EQ(ChoosePlaylistFolder(folder, "/x/data", Never), folder);
 }
@@ -59,8 +58,8 @@ TEST(PlaylistPlaceTest, APlaylistBesideAReadOnlyProgramIsKept) {
 // The real check, as an ordinary user: a folder of someone else's that only
 // they may write is not the place, and a folder of one's own is.
 TEST(PlaylistPlaceTest, WritabilityIsTheUsersOwn) {
-    QTemporaryDir top;
-    const std::string root = top.path().toStdString();
+    TempDir top;
+    const std::string root = top.Path();
     const std::string shut = root + "/shut";
     const std::string open = root + "/open";
     ASSERT_EQ(::mkdir(shut.c_str(), 0755), 0);
@@ -81,8 +80,8 @@ TEST(PlaylistPlaceTest, WritabilityIsTheUsersOwn) {
 using PlaylistFolderTest = PlaylistTest;
 
 TEST_F(PlaylistFolderTest, TheStoreReadsTheFolderItIsGivenNotTheWorkingOne) {
-    QTemporaryDir data;
-    const std::string folder = data.path().toStdString();
+    TempDir data;
+    const std::string folder = data.Path();
     std::ofstream(folder + "/Music.mus", std::ios::binary) << "/m/there.mid\r\n";
     WriteFile("/m/here.mid\r\n");
     CMusicList list(m_mci, m_prompts, m_app, folder);
@@ -93,8 +92,8 @@ TEST_F(PlaylistFolderTest, TheStoreReadsTheFolderItIsGivenNotTheWorkingOne) {
 }
 
 TEST_F(PlaylistFolderTest, AMissingDataFolderIsMadeAtTheFirstSave) {
-    QTemporaryDir data;
-    const std::string folder = data.path().toStdString() + "/share/melvane";
+    TempDir data;
+    const std::string folder = data.Path() + "/share/melvane";
     CMusicList list(m_mci, m_prompts, m_app, folder);
     EXPECT_EQ(list.GetCount(), 0);
     struct stat st {};
@@ -112,8 +111,8 @@ TEST_F(PlaylistFolderTest, AMissingDataFolderIsMadeAtTheFirstSave) {
 // so, the old file stays whole, and the entries wait in the store for the
 // next save that can be made.
 TEST_F(PlaylistFolderTest, AFolderThatTurnsReadOnlyKeepsTheOldFileAndTheEntries) {
-    QTemporaryDir data;
-    const std::string root = data.path().toStdString();
+    TempDir data;
+    const std::string root = data.Path();
     const std::string folder = root + "/melvane";
     ASSERT_EQ(::chmod(root.c_str(), 0755), 0);
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);

@@ -6,7 +6,7 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "platform/popupmenu.h"
+#include "wincompat/popupmenu.h"
 
 namespace test {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <string>
 
-#include <QTemporaryDir>
+#include "support/temp_dir.h"
 
 class TempWorkDir {
 public:
@@ -17,7 +17,7 @@ public:
         char* cwd = ::getcwd(nullptr, 0);
         m_old = cwd != nullptr ? cwd : "/";
         std::free(cwd);
-        m_path = m_dir.path().toStdString();
+        m_path = m_dir.Path();
         m_entered = m_dir.isValid() && ::chdir(m_path.c_str()) == 0;
     }
     ~TempWorkDir() {
@@ -40,7 +40,7 @@ public:
     }
 
 private:
-    QTemporaryDir m_dir;
+    TempDir m_dir;
     std::string m_old;
     std::string m_path;
     bool m_entered = false;

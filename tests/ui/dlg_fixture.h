@@ -19,7 +19,7 @@
 #include "fakes/fake_mci.h"
 #include "fakes/fake_prompts.h"
 #include "fakes/fake_services.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
 #include "support/temp_workdir.h"
 #include "ui/melvanedlg.h"

@@ -3,8 +3,8 @@
 #include <QTimer>
 
 #include "dlg_fixture.h"
-#include "platform/paintdc.h"
-#include "platform/popupmenu.h"
+#include "wincompat/paintdc.h"
+#include "wincompat/popupmenu.h"
 #include "support/popup_menu_driver.h"
 
 namespace {

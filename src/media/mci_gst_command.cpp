@@ -1,4 +1,4 @@
-#include "platform/mci_gst_command.h"
+#include "media/mci_gst_command.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/mci_gst.h"
+#include "media/mci_gst.h"
 
 namespace platform {
 namespace mci_gst {

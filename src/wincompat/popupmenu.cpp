@@ -1,4 +1,4 @@
-#include "platform/popupmenu.h"
+#include "wincompat/popupmenu.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/wnd_qt.h"
+#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
 
 namespace platform {

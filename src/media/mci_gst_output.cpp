@@ -1,4 +1,4 @@
-#include "platform/mci_gst_output.h"
+#include "media/mci_gst_output.h"
 
 #include <gst/gst.h>
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "platform/mci.h"
+#include "wincompat/hwnd.h"
 
 namespace platform {
 

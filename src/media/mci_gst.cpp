@@ -1,4 +1,4 @@
-#include "platform/mci_gst.h"
+#include "media/mci_gst.h"
 
 #include <fcntl.h>
 #include <gst/gst.h>
@@ -24,12 +24,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mci_gst_command.h"
-#include "platform/mci_gst_output.h"
-#include "platform/mci_gst_synth.h"
-#include "platform/mci_gst_wave.h"
+#include "media/mci_gst_command.h"
+#include "media/mci_gst_output.h"
+#include "media/mci_gst_synth.h"
+#include "media/mci_gst_wave.h"
 #include "platform/unique_fd.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/wnd_qt.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/paintdc.h"
+#include "wincompat/paintdc.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/resources.h"
-#include "platform/wnd_qt.h"
+#include "wincompat/resources.h"
+#include "wincompat/wnd_qt.h"
 
 namespace platform {
 namespace {

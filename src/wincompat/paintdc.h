@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/mci.h"
+#include "wincompat/hwnd.h"
 
 class QPainter;
 

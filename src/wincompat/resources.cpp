@@ -1,4 +1,4 @@
-#include "platform/resources.h"
+#include "wincompat/resources.h"
 
 #include <QImageReader>
 #include <QPixmapCache>

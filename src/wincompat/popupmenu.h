@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "platform/mci.h"
-#include "platform/paintdc.h"
+#include "wincompat/hwnd.h"
+#include "wincompat/paintdc.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/mci_gst_wave.h"
+#include "media/mci_gst_wave.h"
 
 #include <dlfcn.h>
 #include <gst/audio/audio-format.h>

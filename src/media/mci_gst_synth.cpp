@@ -1,4 +1,4 @@
-#include "platform/mci_gst_synth.h"
+#include "media/mci_gst_synth.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -1,0 +1,48 @@
+// A fresh folder under $TMPDIR (or /tmp) for one test, removed with all it
+// holds afterwards. Plain POSIX, so the engine's tests need no Qt.
+#pragma once
+
+#include <ftw.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+class TempDir {
+public:
+    TempDir() {
+        const char* tmp = ::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/melvane-test-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data()) != nullptr) {
+            m_path = name.data();
+        }
+    }
+    ~TempDir() {
+        if (!m_path.empty()) {
+            ::nftw(m_path.c_str(), RemoveOne, 16, FTW_DEPTH | FTW_PHYS);
+        }
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    bool isValid() const { return !m_path.empty(); }
+    // The folder's absolute path, with no slash at the end; empty if none
+    // could be made.
+    const std::string& Path() const { return m_path; }
+
+private:
+    static int RemoveOne(const char* path, const struct stat*, int kind, struct FTW*) {
+        if (kind == FTW_DP) {
+            ::chmod(path, 0700);  // a test may have left it read-only
+        }
+        ::remove(path);
+        return 0;
+    }
+
+    std::string m_path;
+};
