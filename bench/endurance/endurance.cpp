@@ -27,17 +27,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/autostart.h"
 #include "media/mci_gst.h"
-#include "wincompat/popupmenu.h"
+#include "platform/autostart.h"
 #include "platform/process.h"
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
-#include "wincompat/window_message.h"
-#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
 #include "ui/melvanedlg.h"
+#include "wincompat/popupmenu.h"
+#include "wincompat/window_message.h"
+#include "wincompat/wnd_qt.h"
 
 namespace {
 

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "media/mci_gst.h"
-#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
+#include "wincompat/wnd_qt.h"
 
 extern char** environ;
 

@@ -13,20 +13,20 @@
 #include <string>
 #include <utility>
 
+#include "media/mci_gst.h"
 #include "platform/autostart_xdg.h"
 #include "platform/instance.h"
-#include "media/mci_gst.h"
 #include "platform/mpris_qt.h"
 #include "platform/process.h"
 #include "platform/prompts_qt.h"
 #include "platform/shell_qt.h"
 #include "platform/tray_qt.h"
-#include "wincompat/wnd_qt.h"
 #include "playlist/musiclist.h"
 #include "playlist/playlistplace.h"
 #include "ui/melvanedlg.h"
 #include "ui/melvanempris.h"
 #include "ui/startwindow.h"
+#include "wincompat/wnd_qt.h"
 
 namespace {
 

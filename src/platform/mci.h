@@ -15,13 +15,14 @@ using MCIERROR = std::uint32_t;  // 0 = success
 constexpr std::uint32_t MM_MCINOTIFY = 0x03B9;
 
 constexpr std::uint32_t MCI_NOTIFY_SUCCESSFUL = 0x0001;
+// Never sent by our media layer (a new play aborts the old one); kept because
+// the window must treat it as it treats ABORTED should any sender post it.
 constexpr std::uint32_t MCI_NOTIFY_SUPERSEDED = 0x0002;
 constexpr std::uint32_t MCI_NOTIFY_ABORTED = 0x0004;
 constexpr std::uint32_t MCI_NOTIFY_FAILURE = 0x0008;
 
 constexpr std::uint32_t MCI_DEVTYPE_SEQUENCER = 523;
 
-constexpr MCIERROR MCIERR_INVALID_DEVICE_ID = 257;
 constexpr MCIERROR MCIERR_UNRECOGNIZED_COMMAND = 261;
 constexpr MCIERROR MCIERR_INVALID_DEVICE_NAME = 263;
 constexpr MCIERROR MCIERR_CANNOT_LOAD_DRIVER = 266;

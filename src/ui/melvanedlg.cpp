@@ -15,13 +15,13 @@
 #include <vector>
 
 #include "menu/cqmenu.h"
+#include "res/resource.h"
+#include "ui/aboutdlg.h"
+#include "ui/skin.h"
 #include "wincompat/popupmenu.h"
 #include "wincompat/resources.h"
 #include "wincompat/window_message.h"
 #include "wincompat/wnd_qt.h"
-#include "res/resource.h"
-#include "ui/aboutdlg.h"
-#include "ui/skin.h"
 
 platform::NOTIFYICONDATA g_nidTray;
 int g_nAnimFrame = 1;

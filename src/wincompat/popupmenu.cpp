@@ -21,8 +21,8 @@
 #include <utility>
 #include <vector>
 
-#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
+#include "wincompat/wnd_qt.h"
 
 namespace platform {
 namespace {

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "media/mci_gst.h"
-#include "wincompat/wnd_qt.h"
 #include "tunegen/tunegen.h"
+#include "wincompat/wnd_qt.h"
 
 namespace media_test {
 

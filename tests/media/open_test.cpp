@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "media_fixture.h"
 #include "media/mci_gst_command.h"
+#include "media_fixture.h"
 
 namespace media_test {
 namespace {

@@ -69,19 +69,18 @@ TEST_P(WaveKinds, PlaysToItsTrueLengthAndSucceedsOnce) {
 // Windows' own sounds are 8-bit, 8 or 11 kHz, often with an odd number of
 // data bytes; ADPCM files state a byte rate that does not give their length.
 // A surround file names its speakers, which only GStreamer's parser reads.
-INSTANTIATE_TEST_SUITE_P(Codecs, WaveKinds,
-                         ::testing::Values(WaveKind{"pcm16", 44100, "-b 16", 88201},
-                                           WaveKind{"pcm8_odd_bytes", 8000, "-b 8", 16001},
-                                           WaveKind{"pcm8_odd_bytes_11k", 11025, "-b 8", 22051},
-                                           WaveKind{"ima_adpcm", 22050, "-e ima-adpcm", 131 * 505},
-                                           WaveKind{"ms_adpcm", 22050, "-e ms-adpcm", 65 * 1012},
-                                           WaveKind{"a_law", 8000, "-e a-law", 24001},
-                                           WaveKind{"u_law", 8000, "-e u-law", 24001},
-                                           WaveKind{"gsm610", 8000, "-e gsm-full-rate", 75 * 320},
-                                           WaveKind{"pcm16_six_channels", 44100, "-c 6 -b 16", 88201}),
-                         [](const ::testing::TestParamInfo<WaveKind>& kind) {
-                             return std::string(kind.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, WaveKinds,
+    ::testing::Values(WaveKind{"pcm16", 44100, "-b 16", 88201},
+                      WaveKind{"pcm8_odd_bytes", 8000, "-b 8", 16001},
+                      WaveKind{"pcm8_odd_bytes_11k", 11025, "-b 8", 22051},
+                      WaveKind{"ima_adpcm", 22050, "-e ima-adpcm", 131 * 505},
+                      WaveKind{"ms_adpcm", 22050, "-e ms-adpcm", 65 * 1012},
+                      WaveKind{"a_law", 8000, "-e a-law", 24001},
+                      WaveKind{"u_law", 8000, "-e u-law", 24001},
+                      WaveKind{"gsm610", 8000, "-e gsm-full-rate", 75 * 320},
+                      WaveKind{"pcm16_six_channels", 44100, "-c 6 -b 16", 88201}),
+    [](const ::testing::TestParamInfo<WaveKind>& kind) { return std::string(kind.param.name); });
 
 // A replay seeks back to the start: the blocks are counted from there again.
 TEST_F(MediaTest, WaveDecodedByLibsndfilePlaysWholeAgain) {

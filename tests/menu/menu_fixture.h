@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "menu/cqmenu.h"
+#include "res/resource.h"
+#include "support/popup_menu_driver.h"
 #include "wincompat/paintdc.h"
 #include "wincompat/popupmenu.h"
 #include "wincompat/wnd_qt.h"
-#include "res/resource.h"
-#include "support/popup_menu_driver.h"
 
 namespace menutest {
 

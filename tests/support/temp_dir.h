@@ -15,7 +15,8 @@ class TempDir {
 public:
     TempDir() {
         const char* tmp = ::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/melvane-test-XXXXXX";
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + "/melvane-test-XXXXXX";
         std::vector<char> name(pattern.begin(), pattern.end());
         name.push_back('\0');
         if (::mkdtemp(name.data()) != nullptr) {

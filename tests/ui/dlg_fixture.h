@@ -19,11 +19,11 @@
 #include "fakes/fake_mci.h"
 #include "fakes/fake_prompts.h"
 #include "fakes/fake_services.h"
-#include "wincompat/wnd_qt.h"
 #include "res/resource.h"
 #include "support/temp_workdir.h"
 #include "ui/melvanedlg.h"
 #include "ui/skin.h"
+#include "wincompat/wnd_qt.h"
 
 class DlgTest : public ::testing::Test {
 protected:

@@ -79,7 +79,8 @@ TEST_F(StartWindowTest, AWindowTheUserHasTouchedStaysWhenTheTrayComes) {
          [](CMelvaneDlg& dlg) {
              QTest::mouseClick(dlg.m_listMusic.GetSafeHwnd()->viewport(), Qt::LeftButton);
          }},
-        {"click on the background", [](CMelvaneDlg& dlg) { QTest::mouseClick(&dlg, Qt::LeftButton); }},
+        {"click on the background",
+         [](CMelvaneDlg& dlg) { QTest::mouseClick(&dlg, Qt::LeftButton); }},
         {"key", [](CMelvaneDlg& dlg) { QTest::keyClick(&dlg, Qt::Key_Down); }},
     };
     for (const Touch& touch : touches) {

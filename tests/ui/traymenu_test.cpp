@@ -3,9 +3,9 @@
 #include <QTimer>
 
 #include "dlg_fixture.h"
+#include "support/popup_menu_driver.h"
 #include "wincompat/paintdc.h"
 #include "wincompat/popupmenu.h"
-#include "support/popup_menu_driver.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ protected:
     }
 };
 
-using test::OpenPopup;
 using test::Key;
+using test::OpenPopup;
 
 class TrayMenuTest : public DlgTest {
 protected:
