@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/atomic_file.h"
+
 namespace platform {
 namespace {
 
@@ -109,21 +111,6 @@ bool IsDisabledEntry(const std::string& text) {
         }
     }
     return false;
-}
-
-bool WriteWhole(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-    }
-    return ok;
 }
 
 }  // namespace
@@ -256,7 +243,7 @@ bool XdgAutoStart::SetValue(const std::string& name, const std::string& path) {
     const std::string entryPath = EntryPath(name);
     std::string held;
     const bool read = ReadSmallFile(entryPath, kLargestEntry, &held);
-    return (read && (IsDisabledEntry(held) || held == entry)) || WriteWhole(entryPath, entry);
+    return (read && (IsDisabledEntry(held) || held == entry)) || ReplaceFileWith(entryPath, entry);
 }
 
 bool XdgAutoStart::DeleteValue(const std::string& name) {

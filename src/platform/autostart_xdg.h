@@ -22,8 +22,6 @@ public:
     bool DeleteValue(const std::string& name) override;
     void CloseKey() override;
 
-    const std::string& Directory() const { return m_directory; }
-
 private:
     std::string EntryPath(const std::string& name) const;
 

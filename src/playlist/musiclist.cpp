@@ -1,16 +1,11 @@
 #include "playlist/musiclist.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -26,11 +21,8 @@ namespace {
 
 const char kAlias[] = "themidi";
 const char kPlaylistName[] = "Music.mus";
-// A file being saved is written beside the playlist as "<name>.tmp" followed
-// by letters and digits, then renamed over it.
-const char kTempInfix[] = ".tmp";
 constexpr std::size_t kChunk = MELVANE_PLAYLIST_CHUNK;
-// How many names are tried for a new file before the save gives up.
+// How many names are tried for the unreadable file set aside.
 constexpr int kMaxNameTries = 1000;
 
 bool InRange(int nIndex) {
@@ -160,100 +152,6 @@ void MakeFoldersFor(const std::string& path) {
             return;
         }
     }
-}
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    return platform::WriteFully(data, size, [fd](const char* part, std::size_t partSize) {
-        return ::write(fd, part, partSize);
-    });
-}
-
-std::string DirectoryPart(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NamePart(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
-}
-
-// A name a file being saved could have had: "<playlist>.tmp" and then only
-// letters and digits (earlier versions used the process id).
-bool IsTempName(const std::string& name, const std::string& playlistName) {
-    const std::string prefix = playlistName + kTempInfix;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
-        return false;
-    }
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Removes files that a save left behind when the player was killed during
-// it: regular files of our own name pattern only, never through a link, and
-// never one that another save still holds locked.
-void RemoveLeftoverTemps(const std::string& target) {
-    DIR* dir = ::opendir(DirectoryPart(target).c_str());
-    if (dir == nullptr) {
-        return;
-    }
-    const int dirFd = ::dirfd(dir);
-    const std::string playlistName = NamePart(target);
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (!IsTempName(name, playlistName)) {
-            continue;
-        }
-        const int fd =
-            ::openat(dirFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        struct stat opened {};
-        struct stat named {};
-        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(dirFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
-            ::unlinkat(dirFd, name.c_str(), 0);
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);
-}
-
-// Creates the file a save writes into, beside `target`, under a name nobody
-// can guess ahead, exclusively: an existing file or a link at that name is
-// never opened. It gets the mode a new file gets (the umask applies) and is
-// locked while it is written. -1 on failure.
-int CreateTemp(const std::string& target, std::string& temp) {
-    for (int tries = 0; tries < kMaxNameTries; ++tries) {
-        unsigned char random[8] = {};
-        if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-            return -1;
-        }
-        char suffix[2 * sizeof random + 1] = {};
-        for (std::size_t i = 0; i < sizeof random; ++i) {
-            std::snprintf(suffix + 2 * i, 3, "%02x", random[i]);
-        }
-        temp = target + kTempInfix + suffix;
-        const int fd =
-            ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::flock(fd, LOCK_EX);
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return -1;
-        }
-    }
-    return -1;
 }
 
 // Moves the unreadable playlist to "<name>.bak", or ".bak1", ".bak2" ... when
@@ -419,7 +317,7 @@ std::string CMusicList::GetCurrentMusic() const {
     return GetMusic(m_nCurrent);
 }
 
-bool CMusicList::CopyKeptLines(int fdTo) const {
+bool CMusicList::CopyKeptLines(platform::AtomicFile& to) const {
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     for (const SKeptSpan& span : m_kept) {
         std::int64_t done = 0;
@@ -432,7 +330,7 @@ bool CMusicList::CopyKeptLines(int fdTo) const {
                 continue;
             }
             // A file that shrank since it was loaded has lost what was kept.
-            if (n <= 0 || !WriteAll(fdTo, buffer.get(), static_cast<std::size_t>(n))) {
+            if (n <= 0 || !to.Write(buffer.get(), static_cast<std::size_t>(n))) {
                 return false;
             }
             done += n;
@@ -457,7 +355,6 @@ bool CMusicList::Save() {
         target = resolved;
         std::free(resolved);
     }
-    RemoveLeftoverTemps(target);
     struct stat st {};
     const bool exists = ::lstat(target.c_str(), &st) == 0;
     // A file that is replaced keeps its mode; a new one, or the one that
@@ -467,29 +364,19 @@ bool CMusicList::Save() {
         MakeFoldersFor(target);
     }
 
-    std::string temp;
-    platform::UniqueFd file(CreateTemp(target, temp));
-    bool ok = file.Get() >= 0;
-    if (ok) {
-        ok = WriteAll(file.Get(), bytes.data(), bytes.size()) && CopyKeptLines(file.Get()) &&
-             (!keepMode || ::fchmod(file.Get(), st.st_mode & 07777) == 0) &&
-             ::fsync(file.Get()) == 0;
-        std::string aside;
-        if (ok && m_bUnreadableFile && exists) {
-            aside = SetAside(target);
-            ok = !aside.empty();
-        }
-        if (ok) {
-            ok = ::rename(temp.c_str(), target.c_str()) == 0;
-        }
-        if (!ok) {
-            ::unlink(temp.c_str());
-        }
-        if (!aside.empty()) {
-            m_bUnreadableFile = false;
-            m_prompts.AppMessageBox("The playlist file could not be read; it was kept as " + aside +
-                                    ".");
-        }
+    platform::AtomicFile file(target);
+    bool ok = file.Write(bytes) && CopyKeptLines(file) &&
+              file.Flush(keepMode ? st.st_mode & 07777 : static_cast<mode_t>(-1));
+    std::string aside;
+    if (ok && m_bUnreadableFile && exists) {
+        aside = SetAside(target);
+        ok = !aside.empty();
+    }
+    ok = ok && file.Commit();
+    if (!aside.empty()) {
+        m_bUnreadableFile = false;
+        m_prompts.AppMessageBox("The playlist file could not be read; it was kept as " + aside +
+                                ".");
     }
     if (!ok) {
         m_prompts.AppMessageBox("Can't save the playlist file:" + m_szFileName + "!");
@@ -504,7 +391,7 @@ bool CMusicList::Save() {
     m_kept.clear();
     if (keptLength > 0) {
         m_kept.push_back(SKeptSpan{static_cast<std::int64_t>(bytes.size()), keptLength});
-        m_keptFile = std::move(file);
+        m_keptFile = file.TakeFd();
     } else {
         m_keptFile.Reset();
     }

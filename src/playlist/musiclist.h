@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/app.h"
+#include "platform/atomic_file.h"
 #include "platform/mci.h"
 #include "platform/prompts.h"
 #include "platform/unique_fd.h"
@@ -67,7 +68,7 @@ private:
     void ProbeSequencer();
     void BuildFileName(const std::string& strFolder);
     void Load();
-    bool CopyKeptLines(int fdTo) const;
+    bool CopyKeptLines(platform::AtomicFile& to) const;
 
     // A run of bytes of the kept file.
     struct SKeptSpan {
