@@ -2,12 +2,14 @@
 // holds afterwards. Plain POSIX, so the engine's tests need no Qt.
 #pragma once
 
+#include <dirent.h>
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,21 @@ public:
     // The folder's absolute path, with no slash at the end; empty if none
     // could be made.
     const std::string& Path() const { return m_path; }
+
+    // The names in `folder` (by default this one), without "." and "..".
+    std::set<std::string> Names(const std::string& folder = std::string()) const {
+        std::set<std::string> names;
+        if (DIR* dir = ::opendir((folder.empty() ? m_path : folder).c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") {
+                    names.insert(name);
+                }
+            }
+            ::closedir(dir);
+        }
+        return names;
+    }
 
 private:
     static int RemoveOne(const char* path, const struct stat*, int kind, struct FTW*) {
