@@ -25,6 +25,8 @@ public:
     // The handle stays the caller's, who keeps it alive while the menu shows.
     void SetIcon(platform::HICON hIcon);
     void SetText(platform::CString strText);
+    // Part of the item model the menu paints (a check mark in the icon place),
+    // though the tray menu checks no item.
     void SetChecked(platform::BOOL bChecked);
     void SetSeparator(platform::BOOL bSeparator);
 
@@ -34,7 +36,7 @@ public:
     platform::BOOL m_bSeparator;
 
 private:
-    std::unique_ptr<platform::IconImage> m_iconLoaded;
+    std::unique_ptr<platform::Picture> m_iconLoaded;
 };
 
 class CQMenu : public platform::CMenu {
@@ -55,12 +57,15 @@ public:
     void SetItemCount(int nCount);
 
     // Owner-drawn items whose item data is the record's address. When the menu
-    // refuses (no menu held, no such position) nothing changes.
+    // refuses (no menu held, no such position) nothing changes. The tray menu
+    // only inserts; appending and modifying complete the building operations
+    // a caller of this menu has.
     void AppendItem(platform::UINT nID, CQMenuItem* pItem);
     void InsertItem(platform::UINT nID, CQMenuItem* pItem, platform::UINT nPos);
     void ModifyItem(platform::UINT nPos, platform::UINT nID, CQMenuItem* pItem);
 
-    // An estimate of the menu's extent from what the hooks recorded.
+    // An estimate of the menu's extent from what the hooks recorded. Nothing
+    // calls it yet; it stays as the counters' one reader.
     platform::CSize GetMenuSize();
 
     void DrawItem(platform::LPDRAWITEMSTRUCT lpDrawItemStruct) override;
@@ -81,5 +86,5 @@ private:
     void DrawBand(platform::CDC* pDC, const platform::CRect& rect);
 
     // The check mark, loaded the first time an item needs it.
-    std::unique_ptr<platform::IconImage> m_iconCheck;
+    std::unique_ptr<platform::Picture> m_iconCheck;
 };

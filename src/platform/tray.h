@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QString>
 
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,13 @@ struct NOTIFYICONDATA {
     std::uint32_t uCallbackMessage = 0;
     QIcon hIcon;
     char szTip[64] = {};
+};
+
+// One entry of the plain menu given to tray hosts that draw menus themselves;
+// an id of 0 is a separator.
+struct HostMenuEntry {
+    int id;
+    QString text;
 };
 
 class ITray {

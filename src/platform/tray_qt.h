@@ -3,7 +3,6 @@
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
-#include <QString>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -14,13 +13,6 @@
 #include "platform/tray.h"
 
 namespace platform {
-
-// One entry of the plain menu given to tray hosts that draw menus themselves;
-// an id of 0 is a separator.
-struct HostMenuEntry {
-    int id;
-    QString text;
-};
 
 // The tray icon on QSystemTrayIcon. Qt shows it through XEmbed or, when a
 // StatusNotifierItem host is on the session bus, through that. Activations are
@@ -42,9 +34,6 @@ public:
     // For hosts that insist on drawing the menu: these entries, each posting
     // its command to the record's window.
     void SetHostMenuEntries(std::vector<HostMenuEntry> entries);
-
-    // Whether the icon goes through a StatusNotifierItem host.
-    bool UsesStatusNotifier() const { return m_bStatusNotifier; }
 
 private Q_SLOTS:
     void OnTrayChanged();

@@ -1,5 +1,7 @@
-// Resource and control identifiers. The pictures live in the Qt resource file
-// as ":/res/<id>.png"; platform/resources.h loads them by these numbers.
+// Resource and control identifiers, and the resources that are not pictures:
+// the string table and the cursor's hot spot (menu resource 150 is in
+// res/traymenu.h). The pictures live in the Qt resource file as
+// ":/res/<id>.png"; wincompat/resources.h loads them by these numbers.
 #pragma once
 
 // Dialogs, strings, menus
@@ -50,8 +52,19 @@ constexpr int IDB_STOP = 186;
 constexpr int IDB_STOP_HOT = 187;
 constexpr int IDB_HELP = 196;
 
-// Cursor (hot spot 5,0)
+// Cursor: the hand's finger tip is its hot spot.
 constexpr int IDC_HAND = 163;
+constexpr int kHandHotSpotX = 5;
+constexpr int kHandHotSpotY = 0;
+
+// String table (UTF-8)
+struct StringResource {
+    int id;
+    const char* text;
+};
+inline constexpr StringResource kStringTable[] = {
+    {IDS_ABOUTBOX, "关于 melvane(&A)..."},
+};
 
 // Controls of the main window
 constexpr int IDC_ADD = 1002;

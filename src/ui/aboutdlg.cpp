@@ -3,19 +3,12 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
-// The box was laid out in dialog units at 1.5 pixels each.
-constexpr int Dlu(int units) {
-    return (units * 3 + 1) / 2;
-}
-
-}  // namespace
+#include "ui/skin.h"
 
 CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* pParent) : QDialog(pParent) {
     setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("关于 melvane"));
-    setFont(QFont(QStringLiteral("宋体"), 9));
+    setFont(DialogFont());
     setFixedSize(Dlu(235), Dlu(55));
     setModal(true);
 

@@ -16,6 +16,7 @@
 
 #include "menu/cqmenu.h"
 #include "res/resource.h"
+#include "res/traymenu.h"
 #include "ui/aboutdlg.h"
 #include "ui/skin.h"
 #include "wincompat/popupmenu.h"
@@ -36,9 +37,14 @@ constexpr char kInstalledHelpPage[] = "../share/doc/melvane/index.html";
 constexpr int kTimerId = 1;
 constexpr int kTimerPeriodMs = 500;
 
-// The skin was laid out in dialog units at 1.5 pixels each.
-constexpr int Dlu(int units) {
-    return (units * 3 + 1) / 2;
+// String resource `id`; empty when there is none.
+QString LoadString(int id) {
+    for (const StringResource& string : kStringTable) {
+        if (string.id == id) {
+            return QString::fromUtf8(string.text);
+        }
+    }
+    return QString();
 }
 
 struct ControlTemplate {
@@ -165,7 +171,8 @@ CMelvaneDlg::CMelvaneDlg(const Services& services, QWidget* pParent)
     LoadSkinHandle(g_hbmStop, platform::LoadBitmap(IDB_STOP));
     LoadSkinHandle(g_hbmStopHot, platform::LoadBitmap(IDB_STOP_HOT));
 
-    LoadSkinHandle(g_hCursorHand, platform::LoadCursor(IDC_HAND));
+    LoadSkinHandle(g_hCursorHand,
+                   platform::LoadCursor(IDC_HAND, QPoint(kHandHotSpotX, kHandHotSpotY)));
 
     LoadSkinHandle(g_hIconAnim1, platform::LoadIcon(IDI_ANIM1));
     LoadSkinHandle(g_hIconAnim2, platform::LoadIcon(IDI_ANIM2));
@@ -187,7 +194,7 @@ bool CMelvaneDlg::Create() {
     setWindowTitle(QString());
     // The window has no caption; a screen reader still names it.
     setAccessibleName(QStringLiteral("melvane"));
-    setFont(QFont(QStringLiteral("宋体"), 9));
+    setFont(DialogFont());
     setFixedSize(kWindowWidth, kWindowHeight);
     move(0, 0);
     CreateControls();
@@ -249,7 +256,7 @@ void CMelvaneDlg::DoDataExchange() {
 
 bool CMelvaneDlg::OnInitDialog() {
     if (QMenu* pSysMenu = GetSystemMenu()) {
-        const QString strAboutMenu = platform::LoadString(IDS_ABOUTBOX);
+        const QString strAboutMenu = LoadString(IDS_ABOUTBOX);
         if (!strAboutMenu.isEmpty()) {
             pSysMenu->addSeparator();
             QAction* about = pSysMenu->addAction(strAboutMenu);
@@ -867,60 +874,47 @@ void CMelvaneDlg::OnTimer(int /*nIDEvent*/) {
 
 namespace {
 
-struct TrayMenuStep {
-    int id;
-    int icon;  // 0 for a separator
-    const char* text;
-    unsigned position;
-};
-
-// The records go in from the bottom item up, each before everything so far;
-// the separators then go to positions 1 and 8.
-constexpr TrayMenuStep kTrayMenuSteps[] = {
-    {ID_TRAY_EXIT, IDI_MENU_EXIT, " Exit", 0},
-    {ID_TRAY_FINAL, IDI_MENU_FINAL, " Final", 0},
-    {ID_TRAY_NEXT, IDI_MENU_NEXT, " Next", 0},
-    {ID_TRAY_STOP, IDI_MENU_STOP, " Stop", 0},
-    {ID_TRAY_PLAY, IDI_MENU_PLAY, " Play", 0},
-    {ID_TRAY_LAST, IDI_MENU_LAST, " Last", 0},
-    {ID_TRAY_FIRST, IDI_MENU_FIRST, " First", 0},
-    {ID_TRAY_OPTION, IDI_MENU_OPTION, "Option", 0},
-    {ID_TRAY_SEP1, 0, nullptr, 1},
-    {ID_TRAY_SEP2, 0, nullptr, 8},
-};
+// Menu resource `nIDResource` into `menu`; FALSE when there is none.
+bool LoadMenu(platform::CMenu& menu, int nIDResource) {
+    platform::CMenu popup;
+    if (nIDResource != IDR_TRAYMENU || !menu.CreateMenu() || !popup.CreatePopupMenu()) {
+        return false;
+    }
+    popup.AppendMenu(platform::MF_STRING, ID_MENU_PLACEHOLDER, kTrayMenuPlaceholderText);
+    return menu.AppendMenu(platform::MF_POPUP, reinterpret_cast<platform::UINT_PTR>(popup.Detach()),
+                           kTrayMenuPopupText);
+}
 
 }  // namespace
 
 std::vector<platform::HostMenuEntry> CMelvaneDlg::TrayMenuEntries() {
-    // The final order of the tray menu, top to bottom.
-    return {{ID_TRAY_OPTION, QStringLiteral("Option")},
-            {0, QString()},
-            {ID_TRAY_FIRST, QStringLiteral(" First")},
-            {ID_TRAY_LAST, QStringLiteral(" Last")},
-            {ID_TRAY_PLAY, QStringLiteral(" Play")},
-            {ID_TRAY_STOP, QStringLiteral(" Stop")},
-            {ID_TRAY_NEXT, QStringLiteral(" Next")},
-            {ID_TRAY_FINAL, QStringLiteral(" Final")},
-            {0, QString()},
-            {ID_TRAY_EXIT, QStringLiteral(" Exit")}};
+    // The same insertions as the owner-drawn menu's, giving its final order.
+    std::vector<platform::HostMenuEntry> entries;
+    for (const TrayMenuStep& step : kTrayMenuSteps) {
+        const platform::HostMenuEntry entry =
+            step.text == nullptr ? platform::HostMenuEntry{0, QString()}
+                                 : platform::HostMenuEntry{step.id, QString::fromUtf8(step.text)};
+        entries.insert(entries.begin() + step.position, entry);
+    }
+    return entries;
 }
 
 void CMelvaneDlg::ShowTrayMenu() {
     CQMenu menu;
 
     platform::CMenu menuBar;
-    menuBar.LoadMenu(IDR_TRAYMENU);
+    LoadMenu(menuBar, IDR_TRAYMENU);
     menu.Attach(menuBar.GetSubMenu(0));
 
     platform::CBitmap bmpBand;
     bmpBand.LoadBitmap(IDB_BAND);
     menu.SetBandBitmap(bmpBand.Detach());
 
-    menu.SetItemCount(10);
+    menu.SetItemCount(kTrayMenuItemCount);
     menu.SetBandSize(platform::CSize(16, 218));
     menu.SetBandColor(platform::RGB(100, 100, 100));
 
-    CQMenuItem items[12];
+    CQMenuItem items[kTrayMenuItemCount];
     int n = 0;
     for (const TrayMenuStep& step : kTrayMenuSteps) {
         CQMenuItem& item = items[n++];

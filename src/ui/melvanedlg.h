@@ -19,7 +19,6 @@
 #include "platform/prompts.h"
 #include "platform/shell.h"
 #include "platform/tray.h"
-#include "platform/tray_qt.h"
 #include "playlist/musiclist.h"
 #include "ui/controls.h"
 

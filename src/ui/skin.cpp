@@ -49,3 +49,7 @@ void LoadSkinHandle(QCursor*& handle, QCursor cursor) {
 void LoadSkinHandle(QIcon*& handle, QIcon icon) {
     Load(handle, std::move(icon));
 }
+
+QFont DialogFont() {
+    return QFont(QStringLiteral("宋体"), 9);
+}

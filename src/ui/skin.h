@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QFont>
 #include <QIcon>
 #include <QPixmap>
 
@@ -37,3 +38,9 @@ extern QIcon* g_hIconStill;
 void LoadSkinHandle(QPixmap*& handle, QPixmap picture);
 void LoadSkinHandle(QCursor*& handle, QCursor cursor);
 void LoadSkinHandle(QIcon*& handle, QIcon icon);
+
+// The dialogs were laid out in dialog units, 1.5 pixels each, in this font.
+constexpr int Dlu(int units) {
+    return (units * 3 + 1) / 2;
+}
+QFont DialogFont();

@@ -1,7 +1,7 @@
 #include "wincompat/paintdc.h"
 
-#include <QApplication>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -16,8 +16,7 @@
 namespace platform {
 namespace {
 
-int g_nLiveIcons = 0;
-int g_nLiveBitmaps = 0;
+int g_nLivePictures = 0;
 
 QFontMetrics MetricsFor(const QFont& font, const QPainter* painter) {
     if (painter != nullptr && painter->device() != nullptr) {
@@ -26,14 +25,15 @@ QFontMetrics MetricsFor(const QFont& font, const QPainter* painter) {
     return QFontMetrics(font);
 }
 
-// The text as shown, with the positions of the characters that a single '&'
-// marks for underlining.
+// A text as DrawText shows it: "&&" is one '&', and a single '&' is dropped,
+// marking the character after it for underlining.
 struct PrefixedText {
     QString shown;
-    std::vector<int> underlined;
+    std::vector<int> underlined;  // positions in `shown`
 };
 
-PrefixedText StripPrefixes(const QString& text) {
+PrefixedText StripPrefixes(const CString& str) {
+    const QString text = QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
     PrefixedText result;
     result.shown.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -91,36 +91,24 @@ COLORREF GetSysColor(int nIndex) {
     }
 }
 
-IconImage::IconImage(QPixmap picture) : m_picture(std::move(picture)) {
-    ++g_nLiveIcons;
+Picture::Picture(QPixmap pixmap) : m_pixmap(std::move(pixmap)) {
+    ++g_nLivePictures;
 }
 
-IconImage::~IconImage() {
-    --g_nLiveIcons;
+Picture::~Picture() {
+    --g_nLivePictures;
 }
 
-int IconImage::LiveCount() {
-    return g_nLiveIcons;
+int Picture::LiveCount() {
+    return g_nLivePictures;
 }
 
-std::unique_ptr<IconImage> LoadImageIcon(UINT nID, int cx, int cy) {
-    QPixmap picture = LoadIconImage(static_cast<int>(nID & 0xFFFF), cx, cy);
-    if (picture.isNull()) {
+std::unique_ptr<Picture> LoadImageIcon(UINT nID, int cx, int cy) {
+    QPixmap pixmap = LoadIconImage(static_cast<int>(nID & 0xFFFF), cx, cy);
+    if (pixmap.isNull()) {
         return nullptr;
     }
-    return std::make_unique<IconImage>(std::move(picture));
-}
-
-BitmapImage::BitmapImage(QPixmap picture) : m_picture(std::move(picture)) {
-    ++g_nLiveBitmaps;
-}
-
-BitmapImage::~BitmapImage() {
-    --g_nLiveBitmaps;
-}
-
-int BitmapImage::LiveCount() {
-    return g_nLiveBitmaps;
+    return std::make_unique<Picture>(std::move(pixmap));
 }
 
 BOOL CBitmap::LoadBitmap(UINT nIDResource) {
@@ -131,7 +119,7 @@ BOOL CBitmap::CreateFromPixmap(const QPixmap& picture) {
     if (m_bitmap || picture.isNull()) {
         return false;
     }
-    m_bitmap = std::make_unique<BitmapImage>(picture);
+    m_bitmap = std::make_unique<Picture>(picture);
     return true;
 }
 
@@ -225,12 +213,11 @@ int CDC::DrawText(const CString& str, RECT* lpRect, UINT nFormat) {
     if (m_painter == nullptr || lpRect == nullptr) {
         return 0;
     }
-    const QString text = QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
     PrefixedText prefixed;
     if ((nFormat & DT_NOPREFIX) != 0) {
-        prefixed.shown = text;
+        prefixed.shown = QString::fromUtf8(str.data(), static_cast<qsizetype>(str.size()));
     } else {
-        prefixed = StripPrefixes(text);
+        prefixed = StripPrefixes(str);
     }
 
     const QFontMetrics metrics = MetricsFor(m_font, m_painter);
@@ -280,7 +267,7 @@ BOOL CDC::DrawState(CPoint pt, CSize size, HICON hIcon, UINT nFlags, const CBrus
     if (m_painter == nullptr || hIcon == nullptr || (nFlags & 0x000F) != DST_ICON) {
         return false;
     }
-    const QPixmap& picture = hIcon->Picture();
+    const QPixmap& picture = hIcon->Pixmap();
     const int cx = size.cx > 0 ? size.cx : picture.width();
     const int cy = size.cy > 0 ? size.cy : picture.height();
     const QRect target(pt.x, pt.y, cx, cy);
@@ -358,7 +345,7 @@ BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, i
         pSrcDC->m_pBitmap == nullptr || pSrcDC->m_pBitmap->GetSafeHandle() == nullptr) {
         return false;
     }
-    const QPixmap& picture = pSrcDC->m_pBitmap->GetSafeHandle()->Picture();
+    const QPixmap& picture = pSrcDC->m_pBitmap->GetSafeHandle()->Pixmap();
     const QRect source = QRect(xSrc, ySrc, nWidth, nHeight) & picture.rect();
     if (source.isEmpty()) {
         return true;

@@ -83,10 +83,6 @@ public:
     CRect(const RECT& rc) : RECT(rc) {}  // NOLINT: implicit, so a RECT passes as a CRect
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    bool IsRectEmpty() const { return right <= left || bottom <= top; }
-    bool PtInRect(POINT pt) const {
-        return pt.x >= left && pt.x < right && pt.y >= top && pt.y < bottom;
-    }
 };
 
 class CPoint : public POINT {
@@ -102,47 +98,31 @@ public:
     bool operator==(const CSize& other) const { return cx == other.cx && cy == other.cy; }
 };
 
-// An icon picture. Whoever holds the unique_ptr owns it; HICON only borrows.
-class IconImage {
+// A picture that an icon or bitmap handle names. Whoever holds the
+// unique_ptr owns an icon (HICON only borrows); a bitmap is owned by the
+// CBitmap that holds it, or by whoever detached it, until it is attached again.
+class Picture {
 public:
-    explicit IconImage(QPixmap picture);
-    ~IconImage();
-    IconImage(const IconImage&) = delete;
-    IconImage& operator=(const IconImage&) = delete;
+    explicit Picture(QPixmap pixmap);
+    ~Picture();
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
 
-    const QPixmap& Picture() const { return m_picture; }
+    const QPixmap& Pixmap() const { return m_pixmap; }
 
-    // Icons alive in the process, so that tests can see none pile up.
+    // Pictures alive in the process, so that tests can see none pile up.
     static int LiveCount();
 
 private:
-    QPixmap m_picture;
+    QPixmap m_pixmap;
 };
 
-using HICON = const IconImage*;
+using HICON = const Picture*;
+using HBITMAP = Picture*;
 
 // Icon resource `nID` (low 16 bits) rendered at cx x cy, a picture of its own;
 // null when there is no such resource.
-std::unique_ptr<IconImage> LoadImageIcon(UINT nID, int cx, int cy);
-
-// A bitmap picture; HBITMAP is its handle. A handle is owned by the CBitmap
-// that holds it, or by whoever detached it, until it is attached again.
-class BitmapImage {
-public:
-    explicit BitmapImage(QPixmap picture);
-    ~BitmapImage();
-    BitmapImage(const BitmapImage&) = delete;
-    BitmapImage& operator=(const BitmapImage&) = delete;
-
-    const QPixmap& Picture() const { return m_picture; }
-
-    static int LiveCount();
-
-private:
-    QPixmap m_picture;
-};
-
-using HBITMAP = BitmapImage*;
+std::unique_ptr<Picture> LoadImageIcon(UINT nID, int cx, int cy);
 
 class CBitmap {
 public:
@@ -166,7 +146,7 @@ public:
     BOOL DeleteObject();
 
 private:
-    std::unique_ptr<BitmapImage> m_bitmap;
+    std::unique_ptr<Picture> m_bitmap;
 };
 
 // A solid brush of one colour.
@@ -229,7 +209,6 @@ public:
     CDC& operator=(const CDC&) = delete;
 
     static CDC* FromHandle(HDC hDC) { return hDC; }
-    HDC GetSafeHdc() { return this; }
 
     // Makes this an empty memory context that measures like `pDC`. FALSE when
     // this context already paints somewhere.
@@ -244,9 +223,7 @@ public:
     void FillSolidRect(int x, int y, int cx, int cy, COLORREF cr);
 
     COLORREF SetTextColor(COLORREF cr);
-    COLORREF GetTextColor() const { return m_crText; }
     COLORREF SetBkColor(COLORREF cr);
-    COLORREF GetBkColor() const { return m_crBk; }
     int SetBkMode(int nBkMode);
 
     // One line of text in `lpRect`. An '&' underlines the character after it

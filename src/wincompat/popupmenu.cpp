@@ -16,37 +16,32 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "res/resource.h"
 #include "wincompat/wnd_qt.h"
 
 namespace platform {
 namespace {
 
-constexpr UINT kKnownFlags = MF_POPUP | MF_OWNERDRAW | MF_BYPOSITION | MF_SEPARATOR;
-
 struct MenuItem {
     UINT flags = MF_STRING;  // as given, less MF_BYPOSITION
     UINT id = 0;
     ULONG_PTR data = 0;
-    CString text;
     HMENU popup = nullptr;
 };
 
 struct MenuData {
-    HMENU self = nullptr;
     std::vector<MenuItem> items;
+    HMENU parent = nullptr;  // the menu holding this one as a popup
+    CMenu* holder = nullptr;
 };
 
 // The process's menus, kept as the window system would keep them. Handles are
 // serial numbers, so a destroyed handle never comes to name a later menu.
 struct MenuTable {
     std::unordered_map<std::uintptr_t, std::unique_ptr<MenuData>> menus;
-    std::unordered_map<std::uintptr_t, CMenu*> holders;
     std::uintptr_t nextHandle = 0x1000;
 };
 
@@ -55,172 +50,48 @@ MenuTable& Table() {
     return table;
 }
 
-std::uintptr_t Key(HMENU hMenu) {
-    return reinterpret_cast<std::uintptr_t>(hMenu);
-}
-
 MenuData* Find(HMENU hMenu) {
     MenuTable& table = Table();
-    const auto it = table.menus.find(Key(hMenu));
+    const auto it = table.menus.find(reinterpret_cast<std::uintptr_t>(hMenu));
     return it == table.menus.end() ? nullptr : it->second.get();
 }
 
 HMENU NewMenu() {
     MenuTable& table = Table();
     const std::uintptr_t key = table.nextHandle++;
-    auto data = std::make_unique<MenuData>();
-    data->self = reinterpret_cast<HMENU>(key);
-    table.menus.emplace(key, std::move(data));
+    table.menus.emplace(key, std::make_unique<MenuData>());
     return reinterpret_cast<HMENU>(key);
 }
 
-struct ItemRef {
-    MenuData* menu;
-    std::size_t index;
-};
-
-std::optional<ItemRef> FindByCommand(MenuData* menu, UINT nID) {
-    for (std::size_t i = 0; i < menu->items.size(); ++i) {
-        const MenuItem& item = menu->items[i];
-        if (item.popup != nullptr) {
-            if (MenuData* sub = Find(item.popup)) {
-                if (auto found = FindByCommand(sub, nID)) {
-                    return found;
-                }
-            }
-        } else if (item.id == nID) {
-            return ItemRef{menu, i};
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<ItemRef> Locate(HMENU hMenu, UINT nPosition, UINT nFlags) {
-    MenuData* menu = Find(hMenu);
-    if (menu == nullptr) {
-        return std::nullopt;
-    }
-    if ((nFlags & MF_BYPOSITION) != 0) {
-        if (nPosition < menu->items.size()) {
-            return ItemRef{menu, nPosition};
-        }
-        return std::nullopt;
-    }
-    return FindByCommand(menu, nPosition);
-}
-
-bool Contains(HMENU hRoot, HMENU hTarget) {
-    if (hRoot == hTarget) {
-        return true;
-    }
-    const MenuData* menu = Find(hRoot);
-    if (menu == nullptr) {
+// The item that the flags describe, to go into `hInto`; none for other flags,
+// or for a popup that is invalid, held already, or `hInto` or one holding it.
+bool MakeItem(HMENU hInto, UINT nFlags, UINT allowed, UINT_PTR nIDNewItem, ULONG_PTR data,
+              MenuItem* pItem) {
+    if ((nFlags & ~(allowed | MF_BYPOSITION)) != 0) {
         return false;
     }
-    return std::any_of(menu->items.begin(), menu->items.end(), [&](const MenuItem& item) {
-        return item.popup != nullptr && Contains(item.popup, hTarget);
-    });
-}
-
-// The item that the flags describe, to go into `into`; none when the flags
-// are unknown or the popup is invalid or would contain `into`.
-std::optional<MenuItem> MakeItem(const MenuData& into, UINT nFlags, UINT_PTR nIDNewItem,
-                                 const CString& text, ULONG_PTR data) {
-    if ((nFlags & ~kKnownFlags) != 0) {
-        return std::nullopt;
-    }
-    MenuItem item;
-    item.flags = nFlags & ~MF_BYPOSITION;
-    item.text = text;
-    item.data = data;
+    MenuItem item{nFlags & ~MF_BYPOSITION, static_cast<UINT>(nIDNewItem), data, nullptr};
     if ((nFlags & MF_POPUP) != 0) {
         item.popup = reinterpret_cast<HMENU>(nIDNewItem);
-        if (Find(item.popup) == nullptr || Contains(item.popup, into.self)) {
-            return std::nullopt;
+        const MenuData* popup = Find(item.popup);
+        if (popup == nullptr || popup->parent != nullptr) {
+            return false;
+        }
+        for (HMENU up = hInto; up != nullptr; up = Find(up)->parent) {
+            if (up == item.popup) {
+                return false;
+            }
         }
         item.id = MENU_NO_ITEM;
-    } else {
-        item.id = static_cast<UINT>(nIDNewItem);
     }
-    return item;
-}
-
-BOOL Append(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, const CString& text, ULONG_PTR data) {
-    MenuData* menu = Find(hMenu);
-    if (menu == nullptr) {
-        return false;
-    }
-    auto item = MakeItem(*menu, nFlags, nIDNewItem, text, data);
-    if (!item) {
-        return false;
-    }
-    menu->items.push_back(std::move(*item));
+    *pItem = std::move(item);
     return true;
 }
 
-BOOL Insert(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text,
-            ULONG_PTR data) {
-    MenuData* menu = Find(hMenu);
-    if (menu == nullptr) {
-        return false;
+void Adopt(HMENU hParent, const MenuItem& item) {
+    if (item.popup != nullptr) {
+        Find(item.popup)->parent = hParent;
     }
-    std::size_t index = 0;
-    if ((nFlags & MF_BYPOSITION) != 0) {
-        index = nPosition == MENU_NO_ITEM ? menu->items.size() : nPosition;
-        if (index > menu->items.size()) {
-            return false;
-        }
-    } else {
-        const auto ref = FindByCommand(menu, nPosition);
-        if (!ref) {
-            return false;
-        }
-        menu = ref->menu;
-        index = ref->index;
-    }
-    auto item = MakeItem(*menu, nFlags, nIDNewItem, text, data);
-    if (!item) {
-        return false;
-    }
-    menu->items.insert(menu->items.begin() + static_cast<std::ptrdiff_t>(index), std::move(*item));
-    return true;
-}
-
-BOOL Modify(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text,
-            ULONG_PTR data) {
-    const auto ref = Locate(hMenu, nPosition, nFlags);
-    if (!ref) {
-        return false;
-    }
-    auto item = MakeItem(*ref->menu, nFlags, nIDNewItem, text, data);
-    if (!item) {
-        return false;
-    }
-    const HMENU hOldPopup = ref->menu->items[ref->index].popup;
-    const HMENU hNewPopup = item->popup;
-    ref->menu->items[ref->index] = std::move(*item);
-    if (hOldPopup != nullptr && hOldPopup != hNewPopup) {
-        DestroyMenu(hOldPopup);
-    }
-    return true;
-}
-
-BOOL Remove(HMENU hMenu, UINT nPosition, UINT nFlags, bool destroyPopup) {
-    const auto ref = Locate(hMenu, nPosition, nFlags);
-    if (!ref) {
-        return false;
-    }
-    const HMENU hPopup = ref->menu->items[ref->index].popup;
-    ref->menu->items.erase(ref->menu->items.begin() + static_cast<std::ptrdiff_t>(ref->index));
-    if (destroyPopup && hPopup != nullptr) {
-        DestroyMenu(hPopup);
-    }
-    return true;
-}
-
-const MenuItem* ItemAt(HMENU hMenu, UINT nID, UINT nFlags) {
-    const auto ref = Locate(hMenu, nID, nFlags);
-    return ref ? &ref->menu->items[ref->index] : nullptr;
 }
 
 // The popup's own frame around the item column, and the room kept right of an
@@ -230,9 +101,6 @@ constexpr int kFrame = 3;
 constexpr int kCheckRoom = 12;
 // A hook's answer is trusted only up to this many pixels per item.
 constexpr UINT kMaxItemExtent = 2048;
-constexpr int kStringIndent = 20;
-constexpr int kStringPadding = 6;
-constexpr int kSeparatorHeight = 8;
 
 // Beneath a popup of an X11 client under a Wayland compositor (XWayland),
 // transparent windows of the program's own. The X server sees no input over
@@ -299,7 +167,9 @@ public:
     // there is nothing to show.
     bool Prepare(QPoint at) {
         const MenuData* menu = Find(m_hMenu);
-        if (menu == nullptr || menu->items.empty()) {
+        if (menu == nullptr || menu->items.empty() ||
+            std::any_of(menu->items.begin(), menu->items.end(),
+                        [](const MenuItem& item) { return (item.flags & MF_OWNERDRAW) == 0; })) {
             return false;
         }
         const std::vector<MenuItem> items = menu->items;
@@ -307,25 +177,17 @@ public:
         int columnWidth = 0;
         int top = kFrame;
         for (const MenuItem& item : items) {
-            int width = 0;
-            int height = 0;
-            if ((item.flags & MF_OWNERDRAW) != 0) {
-                MEASUREITEMSTRUCT measure{
-                    ODT_MENU, 0, item.id, 0, static_cast<UINT>(metrics.height()), item.data};
-                if (CMenu* holder = CMenu::FromHandlePermanent(m_hMenu)) {
-                    holder->MeasureItem(&measure);
-                }
-                if (Find(m_hMenu) == nullptr) {
-                    return false;
-                }
-                width = static_cast<int>(std::min(measure.itemWidth, kMaxItemExtent)) + kCheckRoom;
-                height = static_cast<int>(std::min(measure.itemHeight, kMaxItemExtent));
-            } else if ((item.flags & MF_SEPARATOR) != 0) {
-                height = kSeparatorHeight;
-            } else {
-                width = 2 * kStringIndent + metrics.horizontalAdvance(ShownText(item.text));
-                height = metrics.height() + kStringPadding;
+            MEASUREITEMSTRUCT measure{ODT_MENU, 0, item.id, 0, static_cast<UINT>(metrics.height()),
+                                      item.data};
+            if (CMenu* holder = CMenu::FromHandlePermanent(m_hMenu)) {
+                holder->MeasureItem(&measure);
             }
+            if (Find(m_hMenu) == nullptr) {
+                return false;
+            }
+            const int width =
+                static_cast<int>(std::min(measure.itemWidth, kMaxItemExtent)) + kCheckRoom;
+            const int height = static_cast<int>(std::min(measure.itemHeight, kMaxItemExtent));
             m_entries.push_back(Entry{item, QRect(kFrame, top, 0, height)});
             top += height;
             columnWidth = std::max(columnWidth, width);
@@ -471,52 +333,21 @@ private:
         UINT state;
     };
 
-    // The text as the menu shows it: "&&" is one '&', a single '&' is dropped.
-    static QString ShownText(const CString& text) {
-        const QString raw = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        QString shown;
-        for (qsizetype i = 0; i < raw.size(); ++i) {
-            if (raw.at(i) == QLatin1Char('&') && i + 1 < raw.size()) {
-                ++i;
-            }
-            shown.append(raw.at(i));
-        }
-        return shown;
-    }
-
-    bool IsSelectable(int index) const {
-        if (index < 0 || index >= static_cast<int>(m_entries.size())) {
-            return false;
-        }
-        const UINT flags = m_entries[static_cast<std::size_t>(index)].item.flags;
-        return (flags & (MF_SEPARATOR | MF_POPUP)) == 0;
-    }
-
+    // Every item can be chosen, the owner-drawn separators of the design too.
     int SelectableAt(QPoint pos) const {
         for (std::size_t i = 0; i < m_entries.size(); ++i) {
             if (m_entries[i].rect.contains(pos)) {
-                return IsSelectable(static_cast<int>(i)) ? static_cast<int>(i) : -1;
+                return static_cast<int>(i);
             }
         }
         return -1;
     }
 
-    // The next selectable item from `from` in direction `step`, wrapping
-    // around; -1 when there is none. From -1 it starts at either end.
+    // The next item from `from` in direction `step`, wrapping around; from -1
+    // it starts at either end.
     int NextSelectable(int from, int step) const {
         const int count = static_cast<int>(m_entries.size());
-        int index = from;
-        for (int tries = 0; tries < count; ++tries) {
-            if (index < 0) {
-                index = step > 0 ? 0 : count - 1;
-            } else {
-                index = (index + step + count) % count;
-            }
-            if (IsSelectable(index)) {
-                return index;
-            }
-        }
-        return -1;
+        return from < 0 ? (step > 0 ? 0 : count - 1) : (from + step + count) % count;
     }
 
     void Select(int index) {
@@ -553,45 +384,24 @@ private:
         QPainter painter(&m_surface);
         painter.setClipRect(m_column);
         CDC dc(&painter, font());
-        for (const Paint& paint : paints) {
-            const Entry& entry = m_entries[static_cast<std::size_t>(paint.index)];
-            if ((entry.item.flags & MF_OWNERDRAW) != 0) {
-                CMenu* holder = CMenu::FromHandlePermanent(m_hMenu);
-                if (holder == nullptr) {
-                    continue;
-                }
-                const QRect& r = entry.rect;
-                DRAWITEMSTRUCT draw{};
-                draw.CtlType = ODT_MENU;
-                draw.itemID = entry.item.id;
-                draw.itemAction = paint.action;
-                draw.itemState = paint.state;
-                draw.hwndItem = m_hMenu;
-                draw.hDC = &dc;
-                draw.rcItem = RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
-                draw.itemData = entry.item.data;
-                holder->DrawItem(&draw);
-            } else {
-                PaintOwnItem(dc, entry, paint.state);
-            }
-        }
-    }
-
-    // Items that the menu paints itself: plain texts and separator lines.
-    static void PaintOwnItem(CDC& dc, const Entry& entry, UINT state) {
-        const QRect& r = entry.rect;
-        CRect rc(r.left(), r.top(), r.right() + 1, r.bottom() + 1);
-        if ((entry.item.flags & MF_SEPARATOR) != 0) {
-            CRect line(rc.left + 1, rc.top + rc.Height() / 2 - 1, rc.right - 1, rc.bottom);
-            dc.DrawEdge(&line, EDGE_ETCHED, BF_TOP);
+        CMenu* holder = CMenu::FromHandlePermanent(m_hMenu);
+        if (holder == nullptr) {
             return;
         }
-        const bool selected = (state & ODS_SELECTED) != 0;
-        dc.FillSolidRect(&rc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_MENU));
-        dc.SetBkMode(TRANSPARENT);
-        dc.SetTextColor(GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
-        CRect text(rc.left + kStringIndent, rc.top, rc.right, rc.bottom);
-        dc.DrawText(entry.item.text, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        for (const Paint& paint : paints) {
+            const Entry& entry = m_entries[static_cast<std::size_t>(paint.index)];
+            const QRect& r = entry.rect;
+            DRAWITEMSTRUCT draw{};
+            draw.CtlType = ODT_MENU;
+            draw.itemID = entry.item.id;
+            draw.itemAction = paint.action;
+            draw.itemState = paint.state;
+            draw.hwndItem = m_hMenu;
+            draw.hDC = &dc;
+            draw.rcItem = RECT{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
+            draw.itemData = entry.item.data;
+            holder->DrawItem(&draw);
+        }
     }
 
     void Finish(UINT nID) {
@@ -635,34 +445,17 @@ int Fit(int pos, int anchor, int length, int low, int high) {
 
 }  // namespace
 
-HMENU CreateMenu() {
-    return NewMenu();
-}
-
-HMENU CreatePopupMenu() {
-    return NewMenu();
-}
-
-HMENU LoadMenu(UINT nIDResource) {
-    if ((nIDResource & 0xFFFF) != static_cast<UINT>(IDR_TRAYMENU)) {
-        return nullptr;
-    }
-    const HMENU hBar = CreateMenu();
-    const HMENU hMusic = CreatePopupMenu();
-    AppendMenu(hMusic, MF_STRING, ID_MENU_PLACEHOLDER, CString("ggg"));
-    AppendMenu(hBar, MF_POPUP, reinterpret_cast<UINT_PTR>(hMusic), CString("music"));
-    return hBar;
-}
-
 BOOL DestroyMenu(HMENU hMenu) {
     MenuTable& table = Table();
-    const auto it = table.menus.find(Key(hMenu));
+    const auto it = table.menus.find(reinterpret_cast<std::uintptr_t>(hMenu));
     if (it == table.menus.end()) {
         return false;
     }
     const std::unique_ptr<MenuData> data = std::move(it->second);
     table.menus.erase(it);
-    table.holders.erase(Key(hMenu));
+    if (data->holder != nullptr) {
+        data->holder->Detach();
+    }
     if (g_pTrackingPopup != nullptr && g_pTrackingPopup->Menu() == hMenu) {
         g_pTrackingPopup->Cancel();
     }
@@ -682,76 +475,6 @@ int LiveMenuCount() {
     return static_cast<int>(Table().menus.size());
 }
 
-BOOL AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
-    return Append(hMenu, nFlags, nIDNewItem, text, 0);
-}
-
-BOOL AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return Append(hMenu, nFlags, nIDNewItem, CString(), itemData);
-}
-
-BOOL InsertMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem,
-                const CString& text) {
-    return Insert(hMenu, nPosition, nFlags, nIDNewItem, text, 0);
-}
-
-BOOL InsertMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return Insert(hMenu, nPosition, nFlags, nIDNewItem, CString(), itemData);
-}
-
-BOOL ModifyMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem,
-                const CString& text) {
-    return Modify(hMenu, nPosition, nFlags, nIDNewItem, text, 0);
-}
-
-BOOL ModifyMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return Modify(hMenu, nPosition, nFlags, nIDNewItem, CString(), itemData);
-}
-
-BOOL RemoveMenu(HMENU hMenu, UINT nPosition, UINT nFlags) {
-    return Remove(hMenu, nPosition, nFlags, false);
-}
-
-BOOL DeleteMenu(HMENU hMenu, UINT nPosition, UINT nFlags) {
-    return Remove(hMenu, nPosition, nFlags, true);
-}
-
-int GetMenuItemCount(HMENU hMenu) {
-    const MenuData* menu = Find(hMenu);
-    return menu == nullptr ? -1 : static_cast<int>(menu->items.size());
-}
-
-UINT GetMenuItemID(HMENU hMenu, int nPos) {
-    if (nPos < 0) {
-        return MENU_NO_ITEM;
-    }
-    const MenuItem* item = ItemAt(hMenu, static_cast<UINT>(nPos), MF_BYPOSITION);
-    return item == nullptr || item->popup != nullptr ? MENU_NO_ITEM : item->id;
-}
-
-HMENU GetSubMenu(HMENU hMenu, int nPos) {
-    if (nPos < 0) {
-        return nullptr;
-    }
-    const MenuItem* item = ItemAt(hMenu, static_cast<UINT>(nPos), MF_BYPOSITION);
-    return item == nullptr || !IsMenu(item->popup) ? nullptr : item->popup;
-}
-
-UINT GetMenuState(HMENU hMenu, UINT nID, UINT nFlags) {
-    const MenuItem* item = ItemAt(hMenu, nID, nFlags);
-    return item == nullptr ? MENU_NO_ITEM : item->flags;
-}
-
-ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nID, UINT nFlags) {
-    const MenuItem* item = ItemAt(hMenu, nID, nFlags);
-    return item == nullptr ? 0 : item->data;
-}
-
-CString GetMenuString(HMENU hMenu, UINT nID, UINT nFlags) {
-    const MenuItem* item = ItemAt(hMenu, nID, nFlags);
-    return item == nullptr ? CString() : item->text;
-}
-
 bool PopupNeedsOutsideCatcher() {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) {
         return false;
@@ -765,58 +488,10 @@ bool CanPlacePopups() {
 }
 
 QPoint PlacePopup(QPoint at, QSize size, const QRect& screen, UINT nFlags) {
-    int x = at.x();
-    if ((nFlags & TPM_RIGHTALIGN) != 0) {
-        x -= size.width();
-    } else if ((nFlags & TPM_CENTERALIGN) != 0) {
-        x -= size.width() / 2;
-    }
-    int y = at.y();
-    if ((nFlags & TPM_BOTTOMALIGN) != 0) {
-        y -= size.height();
-    } else if ((nFlags & TPM_VCENTERALIGN) != 0) {
-        y -= size.height() / 2;
-    }
+    const int x = (nFlags & TPM_RIGHTALIGN) != 0 ? at.x() - size.width() : at.x();
+    const int y = (nFlags & TPM_BOTTOMALIGN) != 0 ? at.y() - size.height() : at.y();
     return QPoint(Fit(x, at.x(), size.width(), screen.left(), screen.left() + screen.width()),
                   Fit(y, at.y(), size.height(), screen.top(), screen.top() + screen.height()));
-}
-
-UINT TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hWndOwner, const RECT* prcRect) {
-    static_cast<void>(prcRect);
-    if (g_pTrackingPopup != nullptr || !IsMenu(hMenu)) {
-        return 0;
-    }
-    QObject* ownerObject = FromHwnd(hWndOwner);
-    const QPointer<QObject> owner(ownerObject);
-    const auto* ownerWidget = qobject_cast<const QWidget*>(ownerObject);
-    auto popup = std::make_unique<PopupWindow>(
-        hMenu, nFlags, ownerWidget != nullptr ? ownerWidget->font() : QGuiApplication::font());
-
-    struct TrackingScope {
-        TrackingScope(PopupWindow* pPopup, HWND hWnd) {
-            g_pTrackingPopup = pPopup;
-            g_hWndTrackingOwner = hWnd;
-        }
-        ~TrackingScope() {
-            g_pTrackingPopup = nullptr;
-            g_hWndTrackingOwner = nullptr;
-        }
-        TrackingScope(const TrackingScope&) = delete;
-        TrackingScope& operator=(const TrackingScope&) = delete;
-    };
-    UINT nID = 0;
-    {
-        const TrackingScope scope(popup.get(), hWndOwner);
-        if (popup->Prepare(QPoint(x, y))) {
-            nID = popup->Run();
-        }
-    }
-    popup.reset();
-
-    if (nID != 0 && (nFlags & TPM_RETURNCMD) == 0 && !owner.isNull()) {
-        QCoreApplication::postEvent(owner.data(), new CommandEvent(static_cast<int>(nID), 0));
-    }
-    return nID;
 }
 
 HWND GetTrackingOwner() {
@@ -828,51 +503,35 @@ CMenu::~CMenu() {
 }
 
 BOOL CMenu::Attach(HMENU hMenu) {
-    MenuTable& table = Table();
-    if (m_hMenu != nullptr || !IsMenu(hMenu) || table.holders.count(Key(hMenu)) != 0) {
+    MenuData* menu = Find(hMenu);
+    if (m_hMenu != nullptr || menu == nullptr || menu->holder != nullptr) {
         return false;
     }
     m_hMenu = hMenu;
-    table.holders[Key(hMenu)] = this;
+    menu->holder = this;
     return true;
 }
 
 HMENU CMenu::Detach() {
     const HMENU hMenu = std::exchange(m_hMenu, nullptr);
-    MenuTable& table = Table();
-    const auto it = table.holders.find(Key(hMenu));
-    if (it != table.holders.end() && it->second == this) {
-        table.holders.erase(it);
+    MenuData* menu = Find(hMenu);
+    if (menu != nullptr && menu->holder == this) {
+        menu->holder = nullptr;
     }
     return hMenu;
 }
 
 CMenu* CMenu::FromHandlePermanent(HMENU hMenu) {
-    MenuTable& table = Table();
-    const auto it = table.holders.find(Key(hMenu));
-    return it == table.holders.end() ? nullptr : it->second;
+    const MenuData* menu = Find(hMenu);
+    return menu == nullptr ? nullptr : menu->holder;
 }
 
 BOOL CMenu::CreateMenu() {
-    if (m_hMenu != nullptr) {
-        return false;
-    }
-    return Attach(platform::CreateMenu());
+    return m_hMenu == nullptr && Attach(NewMenu());
 }
 
 BOOL CMenu::CreatePopupMenu() {
-    if (m_hMenu != nullptr) {
-        return false;
-    }
-    return Attach(platform::CreatePopupMenu());
-}
-
-BOOL CMenu::LoadMenu(UINT nIDResource) {
-    if (m_hMenu != nullptr) {
-        return false;
-    }
-    const HMENU hMenu = platform::LoadMenu(nIDResource);
-    return hMenu != nullptr && Attach(hMenu);
+    return m_hMenu == nullptr && Attach(NewMenu());
 }
 
 BOOL CMenu::DestroyMenu() {
@@ -883,51 +542,125 @@ BOOL CMenu::DestroyMenu() {
 }
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
-    return platform::AppendMenu(m_hMenu, nFlags, nIDNewItem, text);
+    // A plain item's text is never shown: only owner-drawn menus pop up.
+    static_cast<void>(text);
+    MenuData* menu = Find(m_hMenu);
+    MenuItem item;
+    if (menu == nullptr || !MakeItem(m_hMenu, nFlags, MF_POPUP, nIDNewItem, 0, &item)) {
+        return false;
+    }
+    Adopt(m_hMenu, item);
+    menu->items.push_back(std::move(item));
+    return true;
 }
 
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return platform::AppendMenu(m_hMenu, nFlags, nIDNewItem, itemData);
-}
-
-BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
-    return platform::InsertMenu(m_hMenu, nPosition, nFlags, nIDNewItem, text);
+    MenuData* menu = Find(m_hMenu);
+    MenuItem item;
+    if (menu == nullptr || !MakeItem(m_hMenu, nFlags, MF_OWNERDRAW, nIDNewItem, itemData, &item)) {
+        return false;
+    }
+    menu->items.push_back(std::move(item));
+    return true;
 }
 
 BOOL CMenu::InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return platform::InsertMenu(m_hMenu, nPosition, nFlags, nIDNewItem, itemData);
-}
-
-BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text) {
-    return platform::ModifyMenu(m_hMenu, nPosition, nFlags, nIDNewItem, text);
+    MenuData* menu = Find(m_hMenu);
+    MenuItem item;
+    if (menu == nullptr || (nFlags & MF_BYPOSITION) == 0 || nPosition > menu->items.size() ||
+        !MakeItem(m_hMenu, nFlags, MF_OWNERDRAW, nIDNewItem, itemData, &item)) {
+        return false;
+    }
+    menu->items.insert(menu->items.begin() + static_cast<std::ptrdiff_t>(nPosition),
+                       std::move(item));
+    return true;
 }
 
 BOOL CMenu::ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData) {
-    return platform::ModifyMenu(m_hMenu, nPosition, nFlags, nIDNewItem, itemData);
+    MenuData* menu = Find(m_hMenu);
+    MenuItem item;
+    if (menu == nullptr || (nFlags & MF_BYPOSITION) == 0 || nPosition >= menu->items.size() ||
+        !MakeItem(m_hMenu, nFlags, MF_OWNERDRAW, nIDNewItem, itemData, &item)) {
+        return false;
+    }
+    const HMENU hOldPopup = std::exchange(menu->items[nPosition], std::move(item)).popup;
+    if (hOldPopup != nullptr) {
+        platform::DestroyMenu(hOldPopup);
+    }
+    return true;
 }
 
 BOOL CMenu::RemoveMenu(UINT nPosition, UINT nFlags) {
-    return platform::RemoveMenu(m_hMenu, nPosition, nFlags);
-}
-
-BOOL CMenu::DeleteMenu(UINT nPosition, UINT nFlags) {
-    return platform::DeleteMenu(m_hMenu, nPosition, nFlags);
+    MenuData* menu = Find(m_hMenu);
+    if (menu == nullptr) {
+        return false;
+    }
+    auto it = menu->items.begin();
+    if ((nFlags & MF_BYPOSITION) != 0) {
+        it += static_cast<std::ptrdiff_t>(std::min<std::size_t>(nPosition, menu->items.size()));
+    } else {
+        it = std::find_if(it, menu->items.end(), [nPosition](const MenuItem& item) {
+            return item.popup == nullptr && item.id == nPosition;
+        });
+    }
+    if (it == menu->items.end()) {
+        return false;
+    }
+    if (MenuData* popup = Find(it->popup)) {
+        popup->parent = nullptr;
+    }
+    menu->items.erase(it);
+    return true;
 }
 
 int CMenu::GetMenuItemCount() const {
-    return platform::GetMenuItemCount(m_hMenu);
+    const MenuData* menu = Find(m_hMenu);
+    return menu == nullptr ? -1 : static_cast<int>(menu->items.size());
 }
 
 UINT CMenu::GetMenuItemID(int nPos) const {
-    return platform::GetMenuItemID(m_hMenu, nPos);
+    const MenuData* menu = Find(m_hMenu);
+    if (menu == nullptr || nPos < 0 || static_cast<std::size_t>(nPos) >= menu->items.size()) {
+        return MENU_NO_ITEM;
+    }
+    const MenuItem& item = menu->items[static_cast<std::size_t>(nPos)];
+    return item.popup != nullptr ? MENU_NO_ITEM : item.id;
 }
 
 HMENU CMenu::GetSubMenu(int nPos) const {
-    return platform::GetSubMenu(m_hMenu, nPos);
+    const MenuData* menu = Find(m_hMenu);
+    if (menu == nullptr || nPos < 0 || static_cast<std::size_t>(nPos) >= menu->items.size()) {
+        return nullptr;
+    }
+    const HMENU hPopup = menu->items[static_cast<std::size_t>(nPos)].popup;
+    return IsMenu(hPopup) ? hPopup : nullptr;
 }
 
 UINT CMenu::TrackPopupMenu(UINT nFlags, int x, int y, HWND hWndOwner, const RECT* prcRect) {
-    return platform::TrackPopupMenu(m_hMenu, nFlags, x, y, hWndOwner, prcRect);
+    static_cast<void>(prcRect);
+    if (g_pTrackingPopup != nullptr || !IsMenu(m_hMenu)) {
+        return 0;
+    }
+    QObject* ownerObject = FromHwnd(hWndOwner);
+    const QPointer<QObject> owner(ownerObject);
+    const auto* ownerWidget = qobject_cast<const QWidget*>(ownerObject);
+    auto popup = std::make_unique<PopupWindow>(
+        m_hMenu, nFlags, ownerWidget != nullptr ? ownerWidget->font() : QGuiApplication::font());
+
+    UINT nID = 0;
+    g_pTrackingPopup = popup.get();
+    g_hWndTrackingOwner = hWndOwner;
+    if (popup->Prepare(QPoint(x, y))) {
+        nID = popup->Run();
+    }
+    g_pTrackingPopup = nullptr;
+    g_hWndTrackingOwner = nullptr;
+    popup.reset();
+
+    if (nID != 0 && (nFlags & TPM_RETURNCMD) == 0 && !owner.isNull()) {
+        QCoreApplication::postEvent(owner.data(), new CommandEvent(static_cast<int>(nID), 0));
+    }
+    return nID;
 }
 
 void CMenu::MeasureItem(LPMEASUREITEMSTRUCT lpMeasureItemStruct) {

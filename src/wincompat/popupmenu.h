@@ -25,13 +25,10 @@ constexpr UINT MF_BYCOMMAND = 0x0000;
 constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_OWNERDRAW = 0x0100;
 constexpr UINT MF_BYPOSITION = 0x0400;
-constexpr UINT MF_SEPARATOR = 0x0800;
 
 constexpr UINT TPM_LEFTALIGN = 0x0000;
-constexpr UINT TPM_CENTERALIGN = 0x0004;
 constexpr UINT TPM_RIGHTALIGN = 0x0008;
 constexpr UINT TPM_TOPALIGN = 0x0000;
-constexpr UINT TPM_VCENTERALIGN = 0x0010;
 constexpr UINT TPM_BOTTOMALIGN = 0x0020;
 constexpr UINT TPM_LEFTBUTTON = 0x0000;
 constexpr UINT TPM_RIGHTBUTTON = 0x0002;
@@ -43,7 +40,7 @@ constexpr UINT ODA_SELECT = 0x0002;
 constexpr UINT ODA_FOCUS = 0x0004;
 constexpr UINT ODS_SELECTED = 0x0001;
 
-// What GetMenuItemID and GetMenuState answer for "no such item".
+// What GetMenuItemID answers for a popup or no item.
 constexpr UINT MENU_NO_ITEM = 0xFFFFFFFF;
 
 // The popup window while it is open: found by this object name, and titled
@@ -73,45 +70,12 @@ struct DRAWITEMSTRUCT {
 };
 using LPDRAWITEMSTRUCT = DRAWITEMSTRUCT*;
 
-// A menu bar, or a popup; null when out of handles (never in practice).
-HMENU CreateMenu();
-HMENU CreatePopupMenu();
-// Menu resource `nIDResource`: IDR_TRAYMENU is a bar whose one popup, "music",
-// holds the placeholder ID_MENU_PLACEHOLDER "ggg". Null for any other id.
-HMENU LoadMenu(UINT nIDResource);
 // Destroys the menu and the popups it holds. FALSE for a null, unknown or
 // already destroyed handle. An open popup showing the menu closes.
 BOOL DestroyMenu(HMENU hMenu);
 BOOL IsMenu(HMENU hMenu);
 // Menu handles not yet destroyed.
 int LiveMenuCount();
-
-// Item changes. `nFlags` combines MF_STRING, MF_SEPARATOR, MF_OWNERDRAW (the
-// item-data word is given instead of a text), MF_POPUP (`nIDNewItem` is the
-// popup's handle, which the menu then holds), and MF_BYPOSITION or
-// MF_BYCOMMAND for `nPosition`. All return FALSE, changing nothing, for an
-// invalid handle, unknown flags, no item at the position or with the command
-// (InsertMenu by position also takes the item count, or -1, to append), or a
-// popup that is invalid or would contain itself.
-BOOL AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, const CString& text);
-BOOL AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
-BOOL InsertMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text);
-BOOL InsertMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
-// Replaces the item; a popup it held is destroyed.
-BOOL ModifyMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, const CString& text);
-BOOL ModifyMenu(HMENU hMenu, UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
-// Takes the item out; a popup it held is left alive for the caller.
-BOOL RemoveMenu(HMENU hMenu, UINT nPosition, UINT nFlags);
-// Takes the item out and destroys a popup it held.
-BOOL DeleteMenu(HMENU hMenu, UINT nPosition, UINT nFlags);
-
-// By command, items are looked for in the popups below as well.
-int GetMenuItemCount(HMENU hMenu);                      // -1 for an invalid handle
-UINT GetMenuItemID(HMENU hMenu, int nPos);              // MENU_NO_ITEM for a popup or no item
-HMENU GetSubMenu(HMENU hMenu, int nPos);                // null when the item holds no popup
-UINT GetMenuState(HMENU hMenu, UINT nID, UINT nFlags);  // the MF_ flags, or MENU_NO_ITEM
-ULONG_PTR GetMenuItemData(HMENU hMenu, UINT nID, UINT nFlags);  // 0 when none
-CString GetMenuString(HMENU hMenu, UINT nID, UINT nFlags);      // empty when none
 
 // Whether a popup gets transparent windows of the program's own beneath it,
 // one over the whole screen so that it sees a click outside it, one that the
@@ -127,18 +91,6 @@ bool CanPlacePopups();
 // flags: when it would leave `screen` it flips to the other side of the
 // point, and it is kept on the screen.
 QPoint PlacePopup(QPoint at, QSize size, const QRect& screen, UINT nFlags);
-
-// Shows `hMenu` as a modal popup at (x, y) in screen coordinates until an item
-// is chosen or the popup is dismissed; other events keep being dispatched
-// meanwhile. Owner-drawn items are measured and painted through the hooks of
-// the CMenu that holds `hMenu`. Returns the chosen command, 0 for none, and
-// unless TPM_RETURNCMD also posts CommandEvent(id, 0) to `hWndOwner`. The left
-// button chooses, and with TPM_RIGHTBUTTON the right one too, but never the
-// release of a press made before the popup opened. Returns 0 at once for an
-// invalid or empty menu, or while another popup is being tracked.
-// `prcRect` is not used.
-UINT TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hWndOwner,
-                    const RECT* prcRect = nullptr);
 
 // The owner window of the popup being tracked; null when none is open.
 HWND GetTrackingOwner();
@@ -160,28 +112,44 @@ public:
     // The CMenu holding `hMenu`, or null.
     static CMenu* FromHandlePermanent(HMENU hMenu);
 
+    // A menu bar, or a popup; FALSE when a menu is held already.
     BOOL CreateMenu();
     BOOL CreatePopupMenu();
-    BOOL LoadMenu(UINT nIDResource);
     // Detaches the held menu and destroys it; FALSE when none is held or the
     // handle had been destroyed another way.
     BOOL DestroyMenu();
 
+    // Item changes. Popups show owner-drawn items only (MF_OWNERDRAW: the
+    // item-data word is given instead of a text); a menu bar holds popups
+    // (MF_POPUP: `nIDNewItem` is the popup's handle, which the bar then holds)
+    // and plain items (MF_STRING), whose text is not kept. Insert and modify
+    // go by position (MF_BYPOSITION); an insert may also take the item count,
+    // to append. All return FALSE, changing nothing, when no menu is held, for
+    // other flags, no item at the position, or a popup that is invalid, held
+    // already or would contain itself.
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, const CString& text = CString());
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
-    BOOL InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem = 0,
-                    const CString& text = CString());
     BOOL InsertMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
-    BOOL ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem = 0,
-                    const CString& text = CString());
+    // Replaces the item; a popup it held is destroyed.
     BOOL ModifyMenu(UINT nPosition, UINT nFlags, UINT_PTR nIDNewItem, ULONG_PTR itemData);
+    // Takes the item out, by position or by command (among this menu's own
+    // items); a popup it held is left alive for the caller.
     BOOL RemoveMenu(UINT nPosition, UINT nFlags);
-    BOOL DeleteMenu(UINT nPosition, UINT nFlags);
 
-    int GetMenuItemCount() const;
-    UINT GetMenuItemID(int nPos) const;
-    HMENU GetSubMenu(int nPos) const;
+    int GetMenuItemCount() const;        // -1 when no menu is held
+    UINT GetMenuItemID(int nPos) const;  // MENU_NO_ITEM for a popup or no item
+    HMENU GetSubMenu(int nPos) const;    // null when the item holds no popup
 
+    // Shows the menu as a modal popup at (x, y) in screen coordinates until an
+    // item is chosen or the popup is dismissed; other events keep being
+    // dispatched meanwhile. Owner-drawn items are measured and painted through
+    // the hooks of this CMenu. Returns the chosen command, 0 for none, and
+    // unless TPM_RETURNCMD also posts CommandEvent(id, 0) to `hWndOwner`. The
+    // left button chooses, and with TPM_RIGHTBUTTON the right one too, but
+    // never the release of a press made before the popup opened. Returns 0 at
+    // once for no or an empty menu, one holding anything but owner-drawn
+    // items, or while another popup is being tracked.
+    // `prcRect` is not used.
     UINT TrackPopupMenu(UINT nFlags, int x, int y, HWND hWndOwner, const RECT* prcRect = nullptr);
 
     // Called once per owner-drawn item before the popup shows; fills in

@@ -3,8 +3,6 @@
 #include <QImageReader>
 #include <QPixmapCache>
 
-#include "res/resource.h"
-
 namespace platform {
 namespace {
 
@@ -52,23 +50,12 @@ QPixmap LoadIconImage(int id, int cx, int cy) {
     return picture.scaled(cx, cy, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-QCursor LoadCursor(int id) {
+QCursor LoadCursor(int id, QPoint hotSpot) {
     const QPixmap picture = LoadPng(id);
     if (picture.isNull()) {
         return QCursor(Qt::ArrowCursor);
     }
-    // The hand's finger tip is the hot spot.
-    if (id == IDC_HAND) {
-        return QCursor(picture, 5, 0);
-    }
-    return QCursor(picture, 0, 0);
-}
-
-QString LoadString(int id) {
-    if (id == IDS_ABOUTBOX) {
-        return QStringLiteral("关于 melvane(&A)...");
-    }
-    return QString();
+    return QCursor(picture, hotSpot.x(), hotSpot.y());
 }
 
 }  // namespace platform

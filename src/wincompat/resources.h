@@ -1,11 +1,12 @@
-// Resources by number, as the program addresses them. Pictures are the
-// project's own PNGs, compiled in as ":/res/<id>.png".
+// Picture resources by number, as the program addresses them: the project's
+// own PNGs, compiled in as ":/res/<id>.png". What else a resource carries
+// (texts, hot spots, menus) is the program's and lives with it.
 #pragma once
 
 #include <QCursor>
 #include <QIcon>
 #include <QPixmap>
-#include <QString>
+#include <QPoint>
 
 namespace platform {
 
@@ -19,10 +20,8 @@ QIcon LoadIcon(int id);
 // pixmap when there is none.
 QPixmap LoadIconImage(int id, int cx, int cy);
 
-// A cursor resource with its hot spot; the arrow when there is none.
-QCursor LoadCursor(int id);
-
-// A string resource; empty when there is none.
-QString LoadString(int id);
+// A cursor resource with its hot spot, which the program's resource table
+// gives; the arrow when there is no such picture.
+QCursor LoadCursor(int id, QPoint hotSpot);
 
 }  // namespace platform

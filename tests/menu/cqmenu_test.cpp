@@ -28,16 +28,12 @@ MEASUREITEMSTRUCT Measure(CQMenu& menu, const CQMenuItem& item, UINT proposedWid
     return m;
 }
 
-TEST_F(CQMenuTest, TrayMenuEndsInItsFinalOrderWithOwnerDrawnRecords) {
+TEST_F(CQMenuTest, TrayMenuEndsInItsFinalOrder) {
     TrayMenu tray;
     const UINT expected[] = {1041, 1045, 1040, 1039, 1038, 1037, 1036, 1035, 1044, 1034};
     ASSERT_EQ(tray.menu.GetMenuItemCount(), 10);
-    const HMENU hMenu = tray.menu.GetSafeHmenu();
-    for (UINT pos = 0; pos < 10; ++pos) {
-        EXPECT_EQ(tray.menu.GetMenuItemID(static_cast<int>(pos)), expected[pos]) << pos;
-        EXPECT_EQ(GetMenuState(hMenu, pos, MF_BYPOSITION), MF_OWNERDRAW);
-        EXPECT_EQ(GetMenuItemData(hMenu, pos, MF_BYPOSITION),
-                  reinterpret_cast<ULONG_PTR>(&tray.items[kTrayRecords[pos]]));
+    for (int pos = 0; pos < 10; ++pos) {
+        EXPECT_EQ(tray.menu.GetMenuItemID(pos), expected[pos]) << pos;
     }
 }
 
@@ -61,7 +57,7 @@ protected:
         DrawOn(tray.menu, surface.dc.get(), R, item, action, state);
     }
     const CRect R{10, 40, 200, 64};
-    std::unique_ptr<IconImage> icon = MakeIcon(Qt::red);
+    std::unique_ptr<Picture> icon = MakeIcon(Qt::red);
     CQMenuItem item;
     TrayMenu tray;
     Surface surface;
@@ -192,12 +188,15 @@ public:
     int bandPaints = 0;
     UINT bandItem = 0;
     CRect bandRect;
-    std::vector<std::pair<CRect, CString>> fullPaints;
+    struct FullPaint {
+        CRect rect;
+        const CQMenuItem* record;
+    };
+    std::vector<FullPaint> fullPaints;
 
     void DrawItem(LPDRAWITEMSTRUCT d) override {
         if ((d->itemAction & ODA_DRAWENTIRE) != 0) {
-            fullPaints.emplace_back(d->rcItem,
-                                    reinterpret_cast<const CQMenuItem*>(d->itemData)->m_strText);
+            fullPaints.push_back({d->rcItem, reinterpret_cast<const CQMenuItem*>(d->itemData)});
         }
         const int before = m_nDrawCount;
         CQMenu::DrawItem(d);
@@ -242,11 +241,14 @@ TEST_F(TrayShowingTest, BandIsPaintedOnceDespiteSelectionChangesAndChoiceIsPoste
     EXPECT_EQ(Pixel(shown, r.left, r.bottom - 1), BandRowColour(217));
     EXPECT_EQ(Pixel(shown, r.left + 15, r.bottom - 202), BandRowColour(16));
     EXPECT_NE(Pixel(shown, r.left, r.bottom - 203), QColor(100, 100, 100));
-    // Every item is wide enough for its text.
+    // Every item is owner-drawn, painted from its own record top to bottom,
+    // and wide enough for its text.
     ASSERT_EQ(counting.fullPaints.size(), 10u);
     const CClientDC dc(ToHwnd(&owner));
-    for (const auto& [rc, text] : counting.fullPaints) {
-        EXPECT_LE(rc.left + 45 + dc.GetTextExtent(text).cx, rc.right) << text;
+    for (std::size_t pos = 0; pos < 10; ++pos) {
+        const auto& [rc, record] = counting.fullPaints[pos];
+        EXPECT_EQ(record, &tray.items[kTrayRecords[pos]]) << pos;
+        EXPECT_LE(rc.left + 45 + dc.GetTextExtent(record->m_strText).cx, rc.right) << pos;
     }
 }
 
@@ -267,8 +269,7 @@ long ResidentKiB() {
 TEST_F(TrayShowingTest, ManyShowingsLeaveNoMenusIconsBitmapsOrMemoryBehind) {
     const auto testIcon = MakeIcon(Qt::blue);
     const int menus = LiveMenuCount();
-    const int icons = IconImage::LiveCount();
-    const int bitmaps = BitmapImage::LiveCount();
+    const int pictures = Picture::LiveCount();
     const auto showOnce = [&](int i) {
         auto tray = std::make_unique<TrayMenu>();
         tray->items[7].SetIcon(testIcon.get());  // replaces a loaded icon
@@ -292,8 +293,7 @@ TEST_F(TrayShowingTest, ManyShowingsLeaveNoMenusIconsBitmapsOrMemoryBehind) {
     }
     const long growth = ResidentKiB() - rssBefore;
     EXPECT_EQ(LiveMenuCount(), menus);
-    EXPECT_EQ(IconImage::LiveCount(), icons);
-    EXPECT_EQ(BitmapImage::LiveCount(), bitmaps);
+    EXPECT_EQ(Picture::LiveCount(), pictures);
     if (kResidentSizeTellsLeaks) {
         EXPECT_LT(growth, 4096) << "KiB";
     }

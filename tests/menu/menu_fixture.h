@@ -18,6 +18,7 @@
 
 #include "menu/cqmenu.h"
 #include "res/resource.h"
+#include "res/traymenu.h"
 #include "support/popup_menu_driver.h"
 #include "wincompat/paintdc.h"
 #include "wincompat/popupmenu.h"
@@ -59,11 +60,11 @@ private:
 };
 
 // A 16 x 16 icon: an opaque 10 x 10 square of `colour` at (3, 3).
-inline std::unique_ptr<IconImage> MakeIcon(const QColor& colour) {
+inline std::unique_ptr<Picture> MakeIcon(const QColor& colour) {
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter(&image).fillRect(3, 3, 10, 10, colour);
-    return std::make_unique<IconImage>(QPixmap::fromImage(image));
+    return std::make_unique<Picture>(QPixmap::fromImage(image));
 }
 
 // A band picture whose rows have colours of their own in the left 16 columns;
@@ -79,7 +80,7 @@ inline HBITMAP MakeBandBitmap() {
             image.setPixelColor(x, y, BandRowColour(y));
         }
     }
-    return new BitmapImage(QPixmap::fromImage(image));
+    return new Picture(QPixmap::fromImage(image));
 }
 
 inline QColor Pixel(const QImage& image, int x, int y) {
@@ -122,30 +123,37 @@ public:
     using CQMenu::m_nSepCount;
 };
 
+// Menu resource 150: a bar whose one popup holds the placeholder.
+inline void LoadTrayMenuBar(CMenu& bar) {
+    CMenu popup;
+    ASSERT_TRUE(bar.CreateMenu() && popup.CreatePopupMenu());
+    popup.AppendMenu(MF_STRING, ID_MENU_PLACEHOLDER, kTrayMenuPlaceholderText);
+    ASSERT_TRUE(
+        bar.AppendMenu(MF_POPUP, reinterpret_cast<UINT_PTR>(popup.Detach()), kTrayMenuPopupText));
+}
+
 // The tray menu as the tray builds it: the popup of menu resource 150, band
-// 16 x 218 in grey 100, ten records inserted from the bottom up, separators at
-// 1 and 8, the placeholder removed.
+// 16 x 218 in grey 100, the records inserted as the tray's steps say, the
+// placeholder removed; a test's own band picture.
 template <class Menu>
 struct BasicTrayMenu {
     explicit BasicTrayMenu(HBITMAP hBand = MakeBandBitmap()) {
-        bar.LoadMenu(IDR_TRAYMENU);
+        LoadTrayMenuBar(bar);
         menu.Attach(bar.GetSubMenu(0));
         menu.SetBandBitmap(hBand);
-        menu.SetItemCount(10);
+        menu.SetItemCount(kTrayMenuItemCount);
         menu.SetBandSize(CSize(16, 218));
         menu.SetBandColor(RGB(100, 100, 100));
-        const char* texts[] = {" Exit", " Final", " Next",  " Stop",
-                               " Play", " Last",  " First", "Option"};
-        const UINT icons[] = {194, 137, 138, 134, 135, 133, 131, 192};
-        for (UINT i = 0; i < 8; ++i) {
-            items[i].LoadIcon(icons[i]);
-            items[i].SetText(texts[i]);
-            menu.InsertItem(1034 + i, &items[i], 0);
+        for (int i = 0; i < kTrayMenuItemCount; ++i) {
+            const TrayMenuStep& step = kTrayMenuSteps[i];
+            if (step.text == nullptr) {
+                items[i].SetSeparator(true);
+            } else {
+                items[i].LoadIcon(static_cast<UINT>(step.icon));
+                items[i].SetText(step.text);
+            }
+            menu.InsertItem(static_cast<UINT>(step.id), &items[i], step.position);
         }
-        items[8].SetSeparator(true);
-        menu.InsertItem(1045, &items[8], 1);
-        items[9].SetSeparator(true);
-        menu.InsertItem(1044, &items[9], 8);
         menu.RemoveMenu(ID_MENU_PLACEHOLDER, MF_BYCOMMAND);
     }
     ~BasicTrayMenu() {
@@ -155,7 +163,7 @@ struct BasicTrayMenu {
     }
 
     CMenu bar;
-    CQMenuItem items[10];
+    CQMenuItem items[kTrayMenuItemCount];
     Menu menu;
 };
 using TrayMenu = BasicTrayMenu<TestMenu>;

@@ -16,7 +16,7 @@ TEST(MenuHandles, HeldMenuIsDestroyedExactlyOnceWhicheverGoesFirst) {
     const int before = LiveMenuCount();
     {
         CMenu bar;
-        ASSERT_TRUE(bar.LoadMenu(IDR_TRAYMENU));
+        LoadTrayMenuBar(bar);
         CMenu popup;
         ASSERT_TRUE(popup.Attach(bar.GetSubMenu(0)));
         CMenu other;
@@ -26,10 +26,12 @@ TEST(MenuHandles, HeldMenuIsDestroyedExactlyOnceWhicheverGoesFirst) {
     {
         CMenu popup;
         CMenu bar;
-        ASSERT_TRUE(bar.LoadMenu(IDR_TRAYMENU));
-        ASSERT_TRUE(popup.Attach(bar.GetSubMenu(0)));
+        LoadTrayMenuBar(bar);
+        const HMENU hPopup = bar.GetSubMenu(0);
+        ASSERT_TRUE(popup.Attach(hPopup));
         EXPECT_TRUE(bar.DestroyMenu());
-        EXPECT_FALSE(IsMenu(popup.GetSafeHmenu()));
+        EXPECT_FALSE(IsMenu(hPopup));
+        EXPECT_EQ(popup.GetSafeHmenu(), nullptr);
         EXPECT_FALSE(popup.DestroyMenu());
     }
     EXPECT_EQ(LiveMenuCount(), before);
@@ -40,15 +42,32 @@ TEST(MenuItems, InsertingAtPositionZeroReversesTheOrder) {
     CMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
     for (UINT id = 1; id <= 4; ++id) {
-        EXPECT_TRUE(menu.InsertMenu(0, MF_BYPOSITION | MF_STRING, id, "x"));
+        EXPECT_TRUE(menu.InsertMenu(0, MF_BYPOSITION | MF_OWNERDRAW, id, ULONG_PTR{0}));
     }
     for (int pos = 0; pos < 4; ++pos) {
         EXPECT_EQ(menu.GetMenuItemID(pos), static_cast<UINT>(4 - pos));
     }
-    EXPECT_TRUE(menu.InsertMenu(4, MF_BYPOSITION, 5, "end"));
-    EXPECT_FALSE(menu.InsertMenu(9, MF_BYPOSITION, 6, "past the end"));
+    EXPECT_TRUE(menu.InsertMenu(4, MF_BYPOSITION | MF_OWNERDRAW, 5, ULONG_PTR{0}));
+    EXPECT_FALSE(menu.InsertMenu(9, MF_BYPOSITION | MF_OWNERDRAW, 6, ULONG_PTR{0}));
     EXPECT_FALSE(menu.AppendMenu(0x0001, 3, "unknown flag"));
     EXPECT_EQ(menu.GetMenuItemCount(), 5);
+}
+
+TEST(MenuItems, PopupGoesIntoOneMenuOnlyAndNeverIntoItself) {
+    CMenu bar;
+    CMenu popup;
+    ASSERT_TRUE(bar.CreateMenu() && popup.CreatePopupMenu());
+    const auto handle = [](const CMenu& menu) {
+        return reinterpret_cast<UINT_PTR>(menu.GetSafeHmenu());
+    };
+    EXPECT_FALSE(bar.AppendMenu(MF_POPUP, handle(bar), "itself"));
+    EXPECT_TRUE(bar.AppendMenu(MF_POPUP, handle(popup), "popup"));
+    EXPECT_FALSE(bar.AppendMenu(MF_POPUP, handle(popup), "twice"));
+    EXPECT_FALSE(popup.AppendMenu(MF_POPUP, handle(bar), "its holder"));
+    EXPECT_EQ(bar.GetSubMenu(0), popup.GetSafeHmenu());
+    EXPECT_EQ(bar.GetMenuItemCount(), 1);
+    EXPECT_EQ(popup.GetMenuItemCount(), 0);
+    popup.Detach();  // the bar destroys it
 }
 
 TEST(PopupPlacement, FlipsAwayFromTheScreenEdgeAndStaysOnScreen) {
@@ -94,7 +113,7 @@ void Mouse(QWidget* popup, QEvent::Type type, QPoint pos, Qt::MouseButton button
     QApplication::sendEvent(popup, &event);
 }
 
-// Items 11 and 12, a separator, and 13.
+// Items 11, 12 and 13.
 class TrackingTest : public MenuTest {
 protected:
     void SetUp() override {
@@ -102,7 +121,6 @@ protected:
         menu.CreatePopupMenu();
         menu.AppendMenu(MF_OWNERDRAW, 11, ULONG_PTR{70});
         menu.AppendMenu(MF_OWNERDRAW, 12, ULONG_PTR{90});
-        menu.AppendMenu(MF_SEPARATOR);
         menu.AppendMenu(MF_OWNERDRAW, 13, ULONG_PTR{50});
     }
     UINT Track(UINT flags = TPM_RIGHTBUTTON, QPoint at = QPoint(100, 100)) {
@@ -116,7 +134,7 @@ protected:
 };
 
 TEST_F(TrackingTest, MeasuresThenPaintsEachOnceAndRepaintsOnlySelectionChanges) {
-    Calls opening, first, second, toSeparator;
+    Calls opening, first, second, toFrame;
     WhileOpen([&](QWidget* popup) {
         opening = menu.Take();
         Mouse(popup, QEvent::MouseMove, menu.Centre(12), Qt::NoButton);
@@ -124,8 +142,8 @@ TEST_F(TrackingTest, MeasuresThenPaintsEachOnceAndRepaintsOnlySelectionChanges) 
         Mouse(popup, QEvent::MouseMove, menu.Centre(13), Qt::NoButton);
         Mouse(popup, QEvent::MouseMove, menu.Centre(13) + QPoint(1, 1), Qt::NoButton);
         second = menu.Take();
-        Mouse(popup, QEvent::MouseMove, menu.Centre(13) - QPoint(0, 17), Qt::NoButton);
-        toSeparator = menu.Take();
+        Mouse(popup, QEvent::MouseMove, QPoint(1, 1), Qt::NoButton);
+        toFrame = menu.Take();
     });
     EXPECT_EQ(Track(), 0u);
     EXPECT_EQ(opening, (Calls{{11, 0, 0},
@@ -136,11 +154,11 @@ TEST_F(TrackingTest, MeasuresThenPaintsEachOnceAndRepaintsOnlySelectionChanges) 
                               {13, ODA_DRAWENTIRE, 0}}));
     EXPECT_EQ(first, (Calls{{12, ODA_SELECT, ODS_SELECTED}}));
     EXPECT_EQ(second, (Calls{{12, ODA_SELECT, 0}, {13, ODA_SELECT, ODS_SELECTED}}));
-    EXPECT_EQ(toSeparator, (Calls{{13, ODA_SELECT, 0}}));
+    EXPECT_EQ(toFrame, (Calls{{13, ODA_SELECT, 0}}));
     EXPECT_TRUE(owner.commands.empty());
 }
 
-TEST_F(TrackingTest, KeyboardWalksTheItemsSkippingSeparatorsAndEnterChooses) {
+TEST_F(TrackingTest, KeyboardWalksTheItemsRoundAndEnterChooses) {
     std::vector<UINT> gained;
     WhileOpen([&](QWidget* popup) {
         menu.Take();
@@ -201,6 +219,21 @@ TEST_F(TrackingTest, NestedEmptyAndDestroyedMenusAreNotShown) {
     ASSERT_TRUE(empty.CreatePopupMenu());
     EXPECT_EQ(empty.TrackPopupMenu(0, 10, 10, ToHwnd(&owner)), 0u);
     EXPECT_EQ(Track(), 0u);
+    // A plain item has nothing to paint it: such a menu does not open.
+    CMenu plain;
+    ASSERT_TRUE(plain.CreatePopupMenu());
+    ASSERT_TRUE(plain.AppendMenu(MF_OWNERDRAW, 11, ULONG_PTR{70}));
+    ASSERT_TRUE(plain.AppendMenu(MF_STRING, 12, "plain"));
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
+        if (QWidget* popup = OpenPopup()) {
+            opened = true;
+            Key(popup, Qt::Key_Escape);
+        }
+    });
+    EXPECT_EQ(plain.TrackPopupMenu(0, 10, 10, ToHwnd(&owner)), 0u);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(opened);
 }
 
 TEST_F(TrackingTest, PopupNearTheScreenCornerOpensUpAndLeftOfThePoint) {

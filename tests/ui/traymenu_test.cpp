@@ -2,9 +2,12 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+
 #include "dlg_fixture.h"
+#include "res/traymenu.h"
 #include "support/popup_menu_driver.h"
-#include "wincompat/paintdc.h"
 #include "wincompat/popupmenu.h"
 
 namespace {
@@ -66,6 +69,29 @@ TEST_F(TrayMenuTest, ItemsComeInTheirFinalOrderAndEveryShowingReleasesItsMenus) 
     // Return with nothing selected chooses nothing.
     EXPECT_EQ(Choose(0), 0);
     EXPECT_EQ(platform::LiveMenuCount(), menus);
+}
+
+// Tray hosts that draw menus themselves get the plain list; it must offer
+// what the owner-drawn menu offers, in its order.
+TEST_F(TrayMenuTest, HostMenuListsTheOwnerDrawnMenusEntriesInItsOrder) {
+    Start();
+    const std::vector<platform::HostMenuEntry> entries = CMelvaneDlg::TrayMenuEntries();
+    ASSERT_EQ(entries.size(), std::size(kTrayMenuSteps));
+    for (std::size_t pos = 0; pos < entries.size(); ++pos) {
+        const int chosen = Choose(static_cast<int>(pos) + 1);
+        const platform::HostMenuEntry& entry = entries[pos];
+        if (entry.id == 0) {
+            EXPECT_TRUE(chosen == ID_TRAY_SEP1 || chosen == ID_TRAY_SEP2) << pos << ": " << chosen;
+            EXPECT_TRUE(entry.text.isEmpty()) << pos;
+            continue;
+        }
+        EXPECT_EQ(chosen, entry.id) << pos;
+        // The owner-drawn item of that command shows its step's text.
+        const auto step = std::find_if(std::begin(kTrayMenuSteps), std::end(kTrayMenuSteps),
+                                       [&](const TrayMenuStep& s) { return s.id == chosen; });
+        ASSERT_NE(step, std::end(kTrayMenuSteps)) << pos;
+        EXPECT_EQ(entry.text, QString::fromUtf8(step->text)) << pos;
+    }
 }
 
 TEST_F(TrayMenuTest, ChosenCommandsActThroughTheWindow) {
