@@ -74,7 +74,8 @@ public:
 
     // Starts GStreamer, then opens `path` on a thread of its own while the
     // program goes on starting; returns once GStreamer has started, with the
-    // track to hand to the GstMci made next. Call on the GUI thread.
+    // track to hand to the GstMci made next. Call on the GUI thread; Qt need
+    // not have started.
     static OpenAheadTrack OpenAhead(const std::string& path,
                                     GstMciOptions options = GstMciOptions());
 
