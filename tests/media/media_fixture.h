@@ -1,7 +1,7 @@
 // What the media layer's tests share: a temporary folder of media made with
 // tunegen, layers with a test sink and a named soundfont, a window that
-// records notifications, bounded waits that run the Qt event loop, and a
-// comparison of recordings.
+// records notifications, bounded waits that run the Qt event loop, the
+// descriptors open on a file, and a comparison of recordings.
 #pragma once
 
 #include <unistd.h>
