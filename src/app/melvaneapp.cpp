@@ -135,7 +135,7 @@ void CMelvaneApp::OpenFirstTrackAhead() {
     if (!m_openFiles.empty()) {
         for (const std::string& strFile : m_openFiles) {
             if (strFile.find_first_of("\r\n") == std::string::npos) {
-                platform::GstMci::OpenAhead(strFile);
+                m_firstTrack = platform::GstMci::OpenAhead(strFile);
                 return;
             }
         }
@@ -146,7 +146,8 @@ void CMelvaneApp::OpenFirstTrackAhead() {
         return;
     }
     // Relative names in the playlist are taken from the program's folder.
-    platform::GstMci::OpenAhead(strFirst.front() == '/' ? strFirst : m_strProgramFolder + strFirst);
+    m_firstTrack = platform::GstMci::OpenAhead(
+        strFirst.front() == '/' ? strFirst : m_strProgramFolder + strFirst);
 }
 
 int CMelvaneApp::InitInstance() {
@@ -165,7 +166,7 @@ int CMelvaneApp::InitInstance() {
     // wherever the program was started from.
     platform::SetCurrentDirectory(m_strProgramFolder);
 
-    platform::GstMci mci;
+    platform::GstMci mci(platform::GstMciOptions(), std::move(m_firstTrack));
     platform::QtPrompts prompts;
     platform::XdgAutoStart autoStart;
     platform::QtTray tray;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "media/mci_gst.h"
 #include "platform/app.h"
 
 class CMelvaneApp : public platform::IApp {
@@ -25,7 +26,8 @@ public:
 
     // Before Qt starts: the track that will play first (the first file named,
     // or the playlist's first entry) begins opening on a thread of its own,
-    // so the music starts as soon as the window is ready for it.
+    // so the music starts as soon as the window is ready for it. The program's
+    // media layer takes it over in InitInstance.
     void OpenFirstTrackAhead();
 
     // The start-up routine; returns when the program is ending.
@@ -40,4 +42,5 @@ private:
     std::string m_strProgramFolder;
     std::string m_strPlaylistFolder;
     int m_nListeningFd = -1;
+    platform::OpenAheadTrack m_firstTrack;
 };

@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <gst/gst.h>
-#include <malloc.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QObject>
@@ -22,11 +20,12 @@
 #include <optional>
 #include <thread>
 #include <utility>
-#include <vector>
 
+#include "media/file_identity.h"
 #include "media/mci_gst_command.h"
 #include "media/mci_gst_output.h"
 #include "media/mci_gst_synth.h"
+#include "media/mci_gst_teardown.h"
 #include "media/mci_gst_wave.h"
 #include "platform/unique_fd.h"
 #include "wincompat/wnd_qt.h"
@@ -118,9 +117,10 @@ struct TrackShared {
     std::uint32_t deviceId = 0;
     std::string soundfont;
     double midiGain = 1.0;
-    GstElement* pipeline = nullptr;    // borrowed: tells the pipeline's own messages
-    GstElement* sink = nullptr;        // borrowed: tells a failing output from bad data
-    GstElement* audioInput = nullptr;  // borrowed: where the decoded sound goes
+    std::shared_ptr<SynthPool> synths;  // the MIDI synth's, for the next track
+    GstElement* pipeline = nullptr;     // borrowed: tells the pipeline's own messages
+    GstElement* sink = nullptr;         // borrowed: tells a failing output from bad data
+    GstElement* audioInput = nullptr;   // borrowed: where the decoded sound goes
 
     // Raised by every play; an end of stream is credited to the play whose
     // number it read, so one from before a stop or a replay is recognised.
@@ -135,7 +135,8 @@ struct TrackShared {
     bool prerolled = false;  // guarded by mutex
     // When the pipeline last finished prerolling; guarded by mutex.
     std::chrono::steady_clock::time_point prerolledAt;
-    MCIERROR failure = 0;  // guarded by mutex
+    MCIERROR failure = 0;    // guarded by mutex
+    bool abandoned = false;  // nobody waits for the open any more; guarded by mutex
     // The file's own tags, as the open came across them; guarded by mutex.
     std::string tagTitle;
     std::string tagArtist;
@@ -169,26 +170,13 @@ struct Track {
     QPointer<QObject> notifyTarget;
 };
 
-// Where a file is and what it was when opened: an open of the same name finds
-// the same file only if none of these changed.
-struct FileIdentity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-
-    static std::optional<FileIdentity> Of(const UniqueFd& file) {
-        struct stat info {};
-        if (::fstat(file.Get(), &info) != 0) {
-            return std::nullopt;
-        }
-        return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
-    }
-    bool operator==(const FileIdentity& other) const {
-        return device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec &&
-               modified.tv_nsec == other.modified.tv_nsec;
-    }
+// What every track of a layer shares with the layer, found once as the layer
+// starts, or by the open-ahead that the layer takes over.
+struct LayerBasis {
+    bool gstReady = false;
+    std::string soundfont;
+    std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
+    std::shared_ptr<SynthPool> synths = std::make_shared<SynthPool>();
 };
 
 // The first track of a run, opened on a thread of its own while the rest of
@@ -199,12 +187,21 @@ struct Ahead {
         : path(std::move(aheadPath)), options(std::move(aheadOptions)) {}
     Ahead(const Ahead&) = delete;
     Ahead& operator=(const Ahead&) = delete;
-    ~Ahead() { Finish(); }
+    ~Ahead() {
+        Cancel();
+        Finish();
+    }
 
-    void Start();
+    void Start() {
+        worker = std::thread([this] { Run(); });
+    }
     void Run();
     // Waits for GStreamer's start, not for the track.
     void WaitStarted();
+    // Waits until the file opened ahead is known: nothing when none could be.
+    std::optional<FileIdentity> WaitIdentity();
+    // Has an open under way give up; its track is torn down then.
+    void Cancel();
     // Waits for the whole open.
     void Finish() {
         if (worker.joinable()) {
@@ -215,25 +212,23 @@ struct Ahead {
     const std::string path;
     const GstMciOptions options;
     std::thread worker;
-    std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
 
     std::mutex mutex;
-    std::condition_variable started;
-    bool startDone = false;  // guarded by mutex; the two below are set before it
-    bool gstReady = false;
-    std::string soundfont;
-
-    // The worker's results, read after Finish; no identity when the file
-    // could not be opened.
+    std::condition_variable changed;
+    // Guarded by mutex; `basis` is the worker's until startDone.
+    bool startDone = false;
+    LayerBasis basis;
+    bool identityKnown = false;
     std::optional<FileIdentity> identity;
+    bool cancelled = false;
+    std::shared_ptr<TrackShared> opening;
+
+    // The worker's results, read after Finish.
     MCIERROR result = MCIERR_FILE_NOT_FOUND;
     std::unique_ptr<Track> track;
+    // A track whose preroll stalled or was given up goes down here.
+    Teardowns teardowns;
 };
-
-std::unique_ptr<Ahead>& PendingAhead() {
-    static std::unique_ptr<Ahead> pending;
-    return pending;
-}
 
 }  // namespace mci_gst
 
@@ -242,7 +237,7 @@ using mci_gst::Track;
 using mci_gst::TrackShared;
 
 struct GstMci::Impl {
-    explicit Impl(GstMciOptions opts);
+    Impl(GstMciOptions opts, std::unique_ptr<mci_gst::Ahead> offered);
     ~Impl();
 
     MCIERROR OpenType(std::uint32_t deviceType);
@@ -252,11 +247,11 @@ struct GstMci::Impl {
     void OnStreamEvent(std::uint32_t deviceId, StreamEvent event, std::uint64_t generation);
     void ReleaseSpentSynthsLater();
     void ReleaseSpentSynths();
-    void ReleaseWaitingSynth();
     void WatchOutput(QObject* waiter);
     void OnOutputBack();
 
     bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
+    void DropAhead();
     MCIERROR Play(Track& track, QObject* target);
     void Stop(Track& track);
     bool Rewind(Track& track);
@@ -269,16 +264,16 @@ struct GstMci::Impl {
     // The first track, opened while the program started (see OpenAhead);
     // only the first open may take it.
     std::unique_ptr<mci_gst::Ahead> ahead;
-    bool gstReady = false;
-    std::string soundfont;
+    mci_gst::LayerBasis basis;
     bool sequencerOpen = false;
     std::uint32_t nextDeviceId = 1;
     std::map<std::string, std::unique_ptr<Track>> tracks;
-    std::shared_ptr<LayerLink> link = std::make_shared<LayerLink>();
     QObject relay;  // lives on the GUI thread; stream events are queued to it
-    // Lets go of the synth that waits for a next MIDI track, if any, once it
-    // has waited options.keepSynthMs.
+    // The one timer that lets go of the synth waiting in basis.synths for a
+    // next MIDI track, once it has waited options.keepSynthMs.
     QTimer synthWait;
+    // The stalled tracks' shutdowns, waited for when the layer goes.
+    mci_gst::Teardowns teardowns;
     // After a play failed at its output: waits for an output to open again,
     // then tells the window whose play it was.
     std::unique_ptr<mci_gst::OutputWatch> outputWatch;
@@ -477,6 +472,7 @@ void OnElementAdded(GstBin*, GstBin*, GstElement* element, gpointer data) {
     }
     g_object_set(element, "soundfont", shared.soundfont.c_str(), "synth-gain",
                  static_cast<gdouble>(shared.midiGain), nullptr);
+    mci_gst::UseSynthPool(element, shared.synths);
 }
 
 // The file's first audio stream plays; any other stream is taken and thrown
@@ -508,42 +504,43 @@ GstPadProbeReturn OnFirstBuffer(GstPad*, GstPadProbeInfo*, gpointer data) {
 
 }  // namespace
 
-GstMci::Impl::Impl(GstMciOptions opts)
-    : options(std::move(opts)), ahead(std::move(mci_gst::PendingAhead())) {
+GstMci::Impl::Impl(GstMciOptions opts, std::unique_ptr<mci_gst::Ahead> offered)
+    : options(std::move(opts)), ahead(std::move(offered)) {
     if (ahead && !SameOptions(ahead->options, options)) {
-        ahead.reset();
+        DropAhead();
     }
     if (ahead) {
         ahead->WaitStarted();
-        gstReady = ahead->gstReady;
-        soundfont = ahead->soundfont;
-        link = ahead->link;
+        basis = ahead->basis;
         nextDeviceId = kAheadDeviceId + 1;
     } else {
-        gstReady = StartGStreamer();
-        soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+        basis.gstReady = StartGStreamer();
+        basis.soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
     }
     synthWait.setSingleShot(true);
-    QObject::connect(&synthWait, &QTimer::timeout, &relay, [this] { ReleaseWaitingSynth(); });
-    std::lock_guard<std::mutex> lock(link->mutex);
-    link->relay = &relay;
-    link->owner = this;
+    QObject::connect(&synthWait, &QTimer::timeout, &relay, [this] { basis.synths->FreeAll(); });
+    std::lock_guard<std::mutex> lock(basis.link->mutex);
+    basis.link->relay = &relay;
+    basis.link->owner = this;
 }
 
+// Every pipeline is down before the synths are freed: a pipeline hands its
+// synth back as it goes.
 GstMci::Impl::~Impl() {
     {
-        std::lock_guard<std::mutex> lock(link->mutex);
-        link->relay = nullptr;
-        link->owner = nullptr;
+        std::lock_guard<std::mutex> lock(basis.link->mutex);
+        basis.link->relay = nullptr;
+        basis.link->owner = nullptr;
     }
     outputWatch.reset();
     for (auto& entry : tracks) {
         Abort(*entry.second);
     }
     tracks.clear();
-    ahead.reset();
-    ReleaseSpentSynths();
-    ReleaseWaitingSynth();
+    DropAhead();
+    teardowns.Finish();
+    synthWait.stop();
+    basis.synths->FreeAll();
 }
 
 MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
@@ -553,7 +550,7 @@ MCIERROR GstMci::Impl::OpenType(std::uint32_t deviceType) {
     if (sequencerOpen || tracks.count(kSequencer) != 0) {
         return MCIERR_DUPLICATE_ALIAS;
     }
-    if (!gstReady || soundfont.empty()) {
+    if (!basis.gstReady || basis.soundfont.empty()) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     for (const char* name : {"midiparse", mci_gst::kKeptSynthFactory}) {
@@ -573,13 +570,13 @@ namespace {
 // finds its format; the first audio stream out of it is converted to what the
 // output takes. A WAV file that libsndfile reads is decoded by libsndfile
 // instead. The name is never converted, so any bytes in it are fine.
-MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::string& soundfont,
-                    const std::shared_ptr<LayerLink>& link) {
+MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const mci_gst::LayerBasis& basis) {
     auto shared = std::make_shared<TrackShared>();
-    shared->link = link;
+    shared->link = basis.link;
     shared->deviceId = track.deviceId;
-    shared->soundfont = soundfont;
+    shared->soundfont = basis.soundfont;
     shared->midiGain = options.midiGain;
+    shared->synths = basis.synths;
 
     const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
     const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(location);
@@ -644,7 +641,10 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const std::strin
     return 0;
 }
 
-MCIERROR AwaitPreroll(Track& track, int timeoutMs) {
+// Waits for the preroll, at most `timeoutMs`, or until the open is abandoned.
+// A pipeline that has not prerolled by then goes to `teardowns`, with the
+// descriptor it still reads.
+MCIERROR AwaitPreroll(Track& track, int timeoutMs, mci_gst::Teardowns& teardowns) {
     TrackShared& shared = *track.shared;
     const GstStateChangeReturn change =
         gst_element_set_state(track.pipeline.get(), GST_STATE_PAUSED);
@@ -655,20 +655,17 @@ MCIERROR AwaitPreroll(Track& track, int timeoutMs) {
             return shared.failure != 0 ? shared.failure : MCIERR_INVALID_FILE;
         }
         if (change == GST_STATE_CHANGE_ASYNC) {
-            settled = shared.settled.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-                return shared.prerolled || shared.failure != 0;
+            shared.settled.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+                return shared.prerolled || shared.failure != 0 || shared.abandoned;
             });
+            settled = shared.prerolled || shared.failure != 0;
         }
-        if (settled && shared.failure != 0) {
+        if (shared.failure != 0) {
             return shared.failure;
         }
     }
     if (!settled) {
-        // Whatever stalled may stall the shutdown too: that waits elsewhere,
-        // with the descriptor the pipeline still reads.
-        std::thread([pipeline = track.pipeline.release(), file = std::move(track.file)] {
-            ShutDown(pipeline);
-        }).detach();
+        teardowns.Add(track.pipeline.release(), std::move(track.file));
         return MCIERR_DEVICE_NOT_READY;
     }
     if (shared.synthWithoutSoundfont) {
@@ -682,42 +679,55 @@ MCIERROR AwaitPreroll(Track& track, int timeoutMs) {
 
 // A track whose file is open: its pipeline built and prerolled.
 MCIERROR PrepareTrack(Track& track, std::uint32_t deviceId, const GstMciOptions& options,
-                      const std::string& soundfont, const std::shared_ptr<LayerLink>& link) {
+                      const mci_gst::LayerBasis& basis, mci_gst::Teardowns& teardowns) {
     track.deviceId = deviceId;
-    if (const MCIERROR error = BuildTrack(track, options, soundfont, link)) {
+    if (const MCIERROR error = BuildTrack(track, options, basis)) {
         return error;
     }
-    return AwaitPreroll(track, options.openTimeoutMs);
+    return AwaitPreroll(track, options.openTimeoutMs, teardowns);
 }
 
 }  // namespace
 
-void mci_gst::Ahead::Start() {
-    worker = std::thread([this] { Run(); });
-}
-
+// As PrepareTrack, with the track's preroll made known to Cancel.
 void mci_gst::Ahead::Run() {
-    const bool ready = StartGStreamer();
-    std::string found = FindSoundfont(options.soundfontPlaces);
+    LayerBasis found;
+    found.gstReady = StartGStreamer();
+    found.soundfont = FindSoundfont(options.soundfontPlaces);
     {
         std::lock_guard<std::mutex> lock(mutex);
-        gstReady = ready;
-        soundfont = std::move(found);
+        basis = found;
         startDone = true;
     }
-    started.notify_all();
-    if (!ready) {
-        return;
-    }
+    changed.notify_all();
     auto opened = std::make_unique<Track>();
-    if (OpenRegularFile(path, &opened->file) != 0) {
+    opened->deviceId = kAheadDeviceId;
+    std::optional<FileIdentity> fileIdentity;
+    if (found.gstReady && OpenRegularFile(path, &opened->file) == 0) {
+        fileIdentity = FileIdentity::OfRegularFile(opened->file);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        identity = fileIdentity;
+        identityKnown = true;
+    }
+    changed.notify_all();
+    if (!fileIdentity) {
         return;
     }
-    identity = FileIdentity::Of(opened->file);
-    if (!identity) {
+    result = BuildTrack(*opened, options, found);
+    if (result != 0) {
         return;
     }
-    result = PrepareTrack(*opened, kAheadDeviceId, options, soundfont, link);
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (cancelled) {
+            result = MCIERR_DEVICE_NOT_READY;
+            return;
+        }
+        opening = opened->shared;
+    }
+    result = AwaitPreroll(*opened, options.openTimeoutMs, teardowns);
     if (result == 0) {
         track = std::move(opened);
     }
@@ -725,19 +735,47 @@ void mci_gst::Ahead::Run() {
 
 void mci_gst::Ahead::WaitStarted() {
     std::unique_lock<std::mutex> lock(mutex);
-    started.wait(lock, [this] { return startDone; });
+    changed.wait(lock, [this] { return startDone; });
 }
 
-void GstMci::OpenAhead(const std::string& path, GstMciOptions options) {
-    std::unique_ptr<mci_gst::Ahead>& pending = mci_gst::PendingAhead();
-    pending.reset();
-    pending = std::make_unique<mci_gst::Ahead>(path, std::move(options));
-    pending->Start();
+std::optional<mci_gst::FileIdentity> mci_gst::Ahead::WaitIdentity() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return identityKnown || !worker.joinable(); });
+    return identity;
+}
+
+void mci_gst::Ahead::Cancel() {
+    std::shared_ptr<TrackShared> preroll;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        cancelled = true;
+        preroll = opening;
+    }
+    if (preroll) {
+        {
+            std::lock_guard<std::mutex> lock(preroll->mutex);
+            preroll->abandoned = true;
+        }
+        preroll->settled.notify_all();
+    }
+}
+
+OpenAheadTrack::OpenAheadTrack() = default;
+OpenAheadTrack::OpenAheadTrack(std::unique_ptr<mci_gst::Ahead> ahead) : m_ahead(std::move(ahead)) {
+}
+OpenAheadTrack::OpenAheadTrack(OpenAheadTrack&&) noexcept = default;
+OpenAheadTrack& OpenAheadTrack::operator=(OpenAheadTrack&&) noexcept = default;
+OpenAheadTrack::~OpenAheadTrack() = default;
+
+OpenAheadTrack GstMci::OpenAhead(const std::string& path, GstMciOptions options) {
+    auto ahead = std::make_unique<mci_gst::Ahead>(path, std::move(options));
+    ahead->Start();
     // GStreamer's start is work of the same kind as Qt's (loading libraries
     // and reading files) and competes with it on a small machine; the preroll
     // that follows mostly waits for the sound server, and that is what runs
     // beside the window's making.
-    pending->WaitStarted();
+    ahead->WaitStarted();
+    return OpenAheadTrack(std::move(ahead));
 }
 
 MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasText) {
@@ -749,7 +787,7 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
     if (tracks.count(alias) != 0 || (sequencerOpen && alias == kSequencer)) {
         return MCIERR_DUPLICATE_ALIAS;
     }
-    if (!gstReady) {
+    if (!basis.gstReady) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     auto track = std::make_unique<Track>();
@@ -758,7 +796,7 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
     }
     MCIERROR result = 0;
     if (!AdoptAhead(track->file, &track, &result)) {
-        result = PrepareTrack(*track, nextDeviceId++, options, soundfont, link);
+        result = PrepareTrack(*track, nextDeviceId++, options, basis, teardowns);
     }
     if (result != 0) {
         // The failed track may have handed on a synth all the same.
@@ -774,17 +812,19 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
 // its result, success or failure, is what this open would have found.
 bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track,
                               MCIERROR* result) {
-    const std::unique_ptr<mci_gst::Ahead> taken = std::move(ahead);
-    if (!taken) {
+    if (!ahead) {
         return false;
     }
-    taken->Finish();
-    const std::optional<mci_gst::FileIdentity> identity = mci_gst::FileIdentity::Of(file);
-    if (!identity || !taken->identity || !(*identity == *taken->identity)) {
-        // The track opened ahead closes as `taken` goes.
+    const std::optional<mci_gst::FileIdentity> identity =
+        mci_gst::FileIdentity::OfRegularFile(file);
+    if (!identity || ahead->WaitIdentity() != identity) {
+        DropAhead();
         ReleaseSpentSynthsLater();
         return false;
     }
+    const std::unique_ptr<mci_gst::Ahead> taken = std::move(ahead);
+    taken->Finish();
+    teardowns.TakeOver(taken->teardowns);
     *result = taken->result;
     if (taken->result == 0) {
         *track = std::move(taken->track);
@@ -793,6 +833,18 @@ bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* trac
         (*track)->failed = (*track)->shared->failure != 0;
     }
     return true;
+}
+
+// An open-ahead not taken stops where it is; its track closes here, a stalled
+// one joins the layer's teardowns.
+void GstMci::Impl::DropAhead() {
+    if (!ahead) {
+        return;
+    }
+    ahead->Cancel();
+    ahead->Finish();
+    teardowns.TakeOver(ahead->teardowns);
+    ahead.reset();
 }
 
 MCIERROR GstMci::Impl::Command(const std::string& text, HWND callback) {
@@ -982,33 +1034,11 @@ void GstMci::Impl::ReleaseSpentSynthsLater() {
         &relay, [this] { ReleaseSpentSynths(); }, Qt::QueuedConnection);
 }
 
-namespace {
-
-void LetGoOfSynths(const std::vector<mci_gst::Synth*>& synths) {
-    for (mci_gst::Synth* synth : synths) {
-        mci_gst::LetGoOfSynth(synth);
-    }
-    // A synth's soundfont is megabytes in many blocks, freed on the thread
-    // that made them; malloc would keep most of it for later.
-    if (!synths.empty()) {
-        malloc_trim(0);
-    }
-}
-
-}  // namespace
-
 // Also counts the synth's wait from the last close: a synth that waits, if
 // any, is let go of once no track has closed for options.keepSynthMs.
 void GstMci::Impl::ReleaseSpentSynths() {
-    LetGoOfSynths(mci_gst::TakeSpentSynths());
+    basis.synths->FreeSpent();
     synthWait.start(options.keepSynthMs);
-}
-
-void GstMci::Impl::ReleaseWaitingSynth() {
-    synthWait.stop();
-    if (mci_gst::Synth* synth = mci_gst::TakeWaitingSynth()) {
-        LetGoOfSynths({synth});
-    }
 }
 
 Track* GstMci::Impl::FindDevice(std::uint32_t deviceId) {
@@ -1056,8 +1086,9 @@ void GstMci::Impl::WatchOutput(QObject* waiter) {
     outputWaiter = waiter;
     if (!outputWatch) {
         outputWatch = std::make_unique<mci_gst::OutputWatch>(
-            options.sinkDescription, options.outputRetryMs,
-            [bridge = link] { CallLayer(*bridge, [](Impl& owner) { owner.OnOutputBack(); }); });
+            options.sinkDescription, options.outputRetryMs, [bridge = basis.link] {
+                CallLayer(*bridge, [](Impl& owner) { owner.OnOutputBack(); });
+            });
     }
 }
 
@@ -1069,7 +1100,8 @@ void GstMci::Impl::OnOutputBack() {
     }
 }
 
-GstMci::GstMci(GstMciOptions options) : m_impl(std::make_unique<Impl>(std::move(options))) {
+GstMci::GstMci(GstMciOptions options, OpenAheadTrack ahead)
+    : m_impl(std::make_unique<Impl>(std::move(options), std::move(ahead.m_ahead))) {
 }
 
 GstMci::~GstMci() = default;
@@ -1091,7 +1123,7 @@ bool GstMci::GetTrackInfo(const std::string& alias, MciTrackInfo* info) {
 }
 
 const std::string& GstMci::Soundfont() const {
-    return m_impl->soundfont;
+    return m_impl->basis.soundfont;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 // The media layer on GStreamer: each alias is one pipeline that reads the
 // file, finds its format and plays its first audio stream, into a sink the
-// program chooses (the desktop's default output).
+// program chooses (the desktop's default output). The layer owns its tracks,
+// the MIDI synths kept between them, and the shutdowns of stalled ones; the
+// first track may be opened ahead, before the layer is made, and handed to it.
 #pragma once
 
 #include <memory>
@@ -36,19 +38,46 @@ struct GstMciOptions {
     int outputRetryMs = 1000;
 };
 
+namespace mci_gst {
+struct Ahead;
+}
+
+// A first track opening on a thread of its own (GstMci::OpenAhead) until the
+// GstMci it is handed to takes it. Dropped unused, it stops the open and
+// frees the track before its destructor returns, waiting only for the
+// pipeline's shutdown. Move-only; a default-made one holds nothing.
+class OpenAheadTrack {
+public:
+    OpenAheadTrack();
+    OpenAheadTrack(OpenAheadTrack&&) noexcept;
+    OpenAheadTrack& operator=(OpenAheadTrack&&) noexcept;
+    ~OpenAheadTrack();
+
+private:
+    friend class GstMci;
+    explicit OpenAheadTrack(std::unique_ptr<mci_gst::Ahead> ahead);
+    std::unique_ptr<mci_gst::Ahead> m_ahead;
+};
+
 // Must be made, used and destroyed on the GUI thread: notifications are
 // delivered through that thread's event loop. gst_init runs on first use.
 class GstMci : public IMci {
 public:
-    explicit GstMci(GstMciOptions options = GstMciOptions());
+    // `ahead`, if it was opened with the same options, goes to the first
+    // OpenElement when that opens the same, unchanged file (same device,
+    // inode, size and time of last change); any other open ignores it and
+    // lets it go. Made with other options, it is let go of at once.
+    explicit GstMci(GstMciOptions options = GstMciOptions(),
+                    OpenAheadTrack ahead = OpenAheadTrack());
+    // Waits for the shutdowns of stalled tracks, ten seconds at most.
     ~GstMci() override;
 
     // Starts GStreamer, then opens `path` on a thread of its own while the
-    // program goes on starting; returns once GStreamer has started. The next
-    // GstMci made with the same options hands the result to its first
-    // OpenElement when that opens the same, unchanged file; any other open
-    // ignores it. Call on the GUI thread, before that GstMci is made.
-    static void OpenAhead(const std::string& path, GstMciOptions options = GstMciOptions());
+    // program goes on starting; returns once GStreamer has started, with the
+    // track to hand to the GstMci made next. Call on the GUI thread; Qt need
+    // not have started.
+    static OpenAheadTrack OpenAhead(const std::string& path,
+                                    GstMciOptions options = GstMciOptions());
 
     GstMci(const GstMci&) = delete;
     GstMci& operator=(const GstMci&) = delete;

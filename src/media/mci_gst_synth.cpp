@@ -4,14 +4,15 @@
 #include <fcntl.h>
 #include <gst/audio/audio-format.h>
 #include <malloc.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <mutex>
-#include <string>
+#include <new>
+#include <optional>
 #include <utility>
+
+#include "media/file_identity.h"
+#include "platform/unique_fd.h"
 
 namespace platform::mci_gst {
 
@@ -22,6 +23,12 @@ struct Synthesizer;
 }  // namespace fluid
 
 struct Synth {
+    Synth(std::string soundfontPath, double synthGain)
+        : soundfont(std::move(soundfontPath)), gain(synthGain) {}
+    Synth(const Synth&) = delete;
+    Synth& operator=(const Synth&) = delete;
+    ~Synth();
+
     fluid::Settings* settings = nullptr;
     fluid::Synthesizer* fluid = nullptr;
     std::string soundfont;
@@ -32,12 +39,12 @@ struct Synth {
     // descriptor of its own. Or the file itself may have changed: then the
     // synth reads nothing more, for it crashes on garbage, and on an
     // instrument it could not load.
-    int file = -1;
-    struct stat loaded {};
+    UniqueFd file;
+    FileIdentity loaded;
     // The file has changed: no instrument is selected any more, and the
     // synth is not kept.
     bool spoiled = false;
-    gdouble gain = 0.0;
+    double gain = 0.0;
     // The synth renders in blocks and keeps the rest of its last block for
     // its next output: the count of frames rendered tells how much is left.
     std::uint64_t framesRendered = 0;
@@ -154,16 +161,10 @@ GstStaticPadTemplate g_srcTemplate =
                                 F32) ", rate = (int) 44100, channels = (int) 2, "
                                      "layout = (string) interleaved"));
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
 // Whether the soundfont file is still as the synth loaded it. Asked before
 // anything that may have the synth read from it.
 bool Intact(Synth* synth) {
-    struct stat now {};
-    if (!synth->spoiled && (fstat(synth->file, &now) != 0 || !SameFile(now, synth->loaded))) {
+    if (!synth->spoiled && FileIdentity::OfRegularFile(synth->file) != synth->loaded) {
         GST_WARNING("the soundfont %s changed while its synth was loaded",
                     synth->soundfont.c_str());
         synth->spoiled = true;
@@ -173,10 +174,8 @@ bool Intact(Synth* synth) {
 
 // A synth for a soundfont, or nullptr if it would not load. It loads the
 // samples of an instrument when a tune first selects it.
-Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
-    auto* synth = new Synth;
-    synth->soundfont = soundfont;
-    synth->gain = gain;
+SynthPtr MakeSynth(const std::string& soundfont, gdouble gain) {
+    SynthPtr synth(std::make_unique<Synth>(soundfont, gain).release());
     synth->settings = g_fluid->newSettings();
     if (synth->settings != nullptr) {
         g_fluid->setNumber(synth->settings, "synth.sample-rate", kRate);
@@ -184,16 +183,15 @@ Synth* MakeSynth(const std::string& soundfont, gdouble gain) {
         g_fluid->setInteger(synth->settings, "synth.dynamic-sample-loading", 1);
         synth->fluid = g_fluid->newSynth(synth->settings);
     }
-    synth->file = open(soundfont.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    const bool regular = synth->file >= 0 && fstat(synth->file, &synth->loaded) == 0 &&
-                         S_ISREG(synth->loaded.st_mode);
+    synth->file.Reset(open(soundfont.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const std::optional<FileIdentity> loaded = FileIdentity::OfRegularFile(synth->file);
     // The synth opens the file again by this name for every instrument.
-    const std::string pinned = "/proc/self/fd/" + std::to_string(synth->file);
-    if (synth->fluid == nullptr || !regular ||
+    const std::string pinned = "/proc/self/fd/" + std::to_string(synth->file.Get());
+    if (synth->fluid == nullptr || !loaded ||
         g_fluid->loadSoundfont(synth->fluid, pinned.c_str(), 1) == -1) {
-        LetGoOfSynth(synth);
         return nullptr;
     }
+    synth->loaded = *loaded;
     // Reading a soundfont frees megabytes of its file's tables once the
     // synth's own are built; malloc would keep them for later.
     malloc_trim(0);
@@ -284,11 +282,17 @@ void PlayEvent(Synth* synth, const guint8* data, gsize size) {
     }
 }
 
+// The element's C++ part, made in InstanceInit and destroyed in Finalize.
+struct KeptSynthState {
+    SynthPtr synth;                   // from READY until back to NULL
+    std::shared_ptr<SynthPool> pool;  // where the synth comes from and goes back to
+};
+
 struct KeptSynth {
     GstElement element;
     GstPad* sink;
     GstPad* src;
-    Synth* synth;  // from READY until back to NULL
+    KeptSynthState state;
     gchar* soundfont;
     gdouble gain;
     // Where the output stands: the time and frame it has rendered up to.
@@ -309,47 +313,6 @@ KeptSynth* Self(gpointer object) {
     return static_cast<KeptSynth*>(object);
 }
 
-// The synth waiting for the next MIDI track. Tracks open and close on the
-// GUI thread, on streaming threads and on a pipeline's own shutdown thread,
-// hence the lock.
-struct Keeper {
-    std::mutex mutex;
-    Synth* waiting = nullptr;
-    std::vector<Synth*> spent;
-};
-
-// Never destroyed: a pipeline shutting down on its own thread may still hand
-// its synth back while the program exits.
-Keeper& TheKeeper() {
-    static Keeper* keeper = new Keeper;
-    return *keeper;
-}
-
-// The waiting synth, if it was loaded for the same soundfont and gain, and
-// its file has not changed since. One whose file has is set aside.
-Synth* TakeFor(const std::string& soundfont, gdouble gain) {
-    Keeper& keeper = TheKeeper();
-    std::lock_guard<std::mutex> lock(keeper.mutex);
-    if (keeper.waiting == nullptr || keeper.waiting->soundfont != soundfont ||
-        keeper.waiting->gain != gain) {
-        return nullptr;
-    }
-    if (!Intact(keeper.waiting)) {
-        keeper.spent.push_back(std::exchange(keeper.waiting, nullptr));
-        return nullptr;
-    }
-    return std::exchange(keeper.waiting, nullptr);
-}
-
-void HandBack(Synth* synth) {
-    Keeper& keeper = TheKeeper();
-    std::lock_guard<std::mutex> lock(keeper.mutex);
-    if (keeper.waiting != nullptr) {
-        keeper.spent.push_back(keeper.waiting);
-    }
-    keeper.waiting = synth;
-}
-
 // The waiting synth if it was loaded with the same soundfont and gain, else a
 // new one.
 bool Attach(KeptSynth* self) {
@@ -365,11 +328,14 @@ bool Attach(KeptSynth* self) {
         GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("Could not load %s.", kFluidLibrary), (nullptr));
         return false;
     }
-    self->synth = TakeFor(soundfont, self->gain);
-    if (self->synth == nullptr) {
-        self->synth = MakeSynth(soundfont, self->gain);
+    KeptSynthState& state = self->state;
+    if (state.pool) {
+        state.synth = state.pool->TakeFor(soundfont, self->gain);
     }
-    if (self->synth == nullptr) {
+    if (!state.synth) {
+        state.synth = MakeSynth(soundfont, self->gain);
+    }
+    if (!state.synth) {
         GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ,
                           ("Could not load the soundfont %s.", soundfont.c_str()), (nullptr));
         return false;
@@ -380,7 +346,7 @@ bool Attach(KeptSynth* self) {
 // Renders what sounds until `pts`, where the next event is due, and sends it
 // on. The parser sends an event at least every 10 ms, so this stays short.
 GstFlowReturn RenderUntil(KeptSynth* self, GstClockTime pts, std::uint64_t frame) {
-    Synth* synth = self->synth;
+    Synth* synth = self->state.synth.get();
     const std::uint64_t frames = frame - self->lastFrame;
     const GstClockTime start = self->lastPts;
     const std::uint64_t offset = self->lastFrame;
@@ -427,7 +393,7 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
     if (result == GST_FLOW_OK) {
         GstMapInfo map;
         if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            PlayEvent(self->synth, map.data, map.size);
+            PlayEvent(self->state.synth.get(), map.data, map.size);
             gst_buffer_unmap(buffer, &map);
         }
     }
@@ -436,7 +402,7 @@ GstFlowReturn Chain(GstPad*, GstObject* parent, GstBuffer* buffer) {
 }
 
 void StartStream(KeptSynth* self) {
-    BeginStream(self->synth);
+    BeginStream(self->state.synth.get());
     self->lastPts = GST_CLOCK_TIME_NONE;
     self->discont = true;
 }
@@ -470,10 +436,13 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
     }
     const GstStateChangeReturn result = g_parentClass->change_state(element, transition);
     // At NULL no stream runs: the synth waits for the next track.
-    if ((transition == GST_STATE_CHANGE_READY_TO_NULL ||
-         (transition == GST_STATE_CHANGE_NULL_TO_READY && result == GST_STATE_CHANGE_FAILURE)) &&
-        self->synth != nullptr) {
-        HandBack(std::exchange(self->synth, nullptr));
+    KeptSynthState& state = self->state;
+    if (transition == GST_STATE_CHANGE_READY_TO_NULL ||
+        (transition == GST_STATE_CHANGE_NULL_TO_READY && result == GST_STATE_CHANGE_FAILURE)) {
+        if (state.synth && state.pool) {
+            state.pool->HandBack(std::move(state.synth));
+        }
+        state.synth.reset();
     }
     return result;
 }
@@ -512,9 +481,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
 void Finalize(GObject* object) {
     KeptSynth* self = Self(object);
     // Only an element that never got back to NULL still holds a synth.
-    if (self->synth != nullptr) {
-        LetGoOfSynth(std::exchange(self->synth, nullptr));
-    }
+    self->state.~KeptSynthState();
     g_free(self->soundfont);
     G_OBJECT_CLASS(g_parentClass)->finalize(object);
 }
@@ -547,7 +514,7 @@ void ClassInit(gpointer klass, gpointer) {
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
     KeptSynth* self = Self(instance);
-    self->synth = nullptr;
+    new (&self->state) KeptSynthState();
     self->soundfont = nullptr;
     self->gain = kDefaultGain;
     self->lastPts = GST_CLOCK_TIME_NONE;
@@ -591,29 +558,77 @@ void RegisterKeptSynth() {
     });
 }
 
-std::vector<Synth*> TakeSpentSynths() {
-    Keeper& keeper = TheKeeper();
-    std::lock_guard<std::mutex> lock(keeper.mutex);
-    return std::exchange(keeper.spent, {});
+void UseSynthPool(GstElement* element, std::shared_ptr<SynthPool> pool) {
+    Self(element)->state.pool = std::move(pool);
 }
 
-Synth* TakeWaitingSynth() {
-    Keeper& keeper = TheKeeper();
-    std::lock_guard<std::mutex> lock(keeper.mutex);
-    return std::exchange(keeper.waiting, nullptr);
+Synth::~Synth() {
+    if (fluid != nullptr) {
+        g_fluid->deleteSynth(fluid);
+    }
+    if (settings != nullptr) {
+        g_fluid->deleteSettings(settings);
+    }
 }
 
-void LetGoOfSynth(Synth* synth) {
-    if (synth->fluid != nullptr) {
-        g_fluid->deleteSynth(synth->fluid);
+void SynthUnload::operator()(Synth* synth) const {
+    std::default_delete<Synth>()(synth);
+}
+
+SynthPool::~SynthPool() {
+    FreeAll();
+}
+
+SynthPtr SynthPool::TakeFor(const std::string& soundfont, double gain) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_waiting || m_waiting->soundfont != soundfont || m_waiting->gain != gain) {
+        return nullptr;
     }
-    if (synth->settings != nullptr) {
-        g_fluid->deleteSettings(synth->settings);
+    if (!Intact(m_waiting.get())) {
+        m_spent.push_back(std::move(m_waiting));
+        return nullptr;
     }
-    if (synth->file >= 0) {
-        close(synth->file);
+    return std::move(m_waiting);
+}
+
+void SynthPool::HandBack(SynthPtr synth) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_waiting) {
+        m_spent.push_back(std::move(m_waiting));
     }
-    delete synth;
+    m_waiting = std::move(synth);
+}
+
+void SynthPool::FreeSpent() {
+    std::vector<SynthPtr> spent;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        spent.swap(m_spent);
+    }
+    Free(std::move(spent));
+}
+
+void SynthPool::FreeAll() {
+    std::vector<SynthPtr> all;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        all.swap(m_spent);
+        if (m_waiting) {
+            all.push_back(std::move(m_waiting));
+        }
+    }
+    Free(std::move(all));
+}
+
+// Outside the lock: a track that starts meanwhile does not wait for it.
+void SynthPool::Free(std::vector<SynthPtr> synths) {
+    if (synths.empty()) {
+        return;
+    }
+    synths.clear();
+    // A synth's soundfont is megabytes in many blocks, many of them made on
+    // streaming threads; malloc would keep most of it for later.
+    malloc_trim(0);
 }
 
 }  // namespace platform::mci_gst

@@ -1,13 +1,15 @@
 // What the media layer's tests share: a temporary folder of media made with
 // tunegen, layers with a test sink and a named soundfont, a window that
-// records notifications, bounded waits that run the Qt event loop, and a
-// comparison of recordings.
+// records notifications, bounded waits that run the Qt event loop, the
+// descriptors open on a file, and a comparison of recordings.
 #pragma once
 
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QThread>
@@ -79,8 +81,33 @@ inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
+// Runs the event loop until everything posted to this thread before the call
+// has been delivered (at most `timeoutMs`): notifications already on their
+// way, and the stream events that send them. Once a track is closed, its
+// pipeline's threads have posted all they ever will.
+inline bool Drain(int timeoutMs = 10000) {
+    bool reached = false;
+    QObject marker;
+    QMetaObject::invokeMethod(
+        &marker, [&reached] { reached = true; }, Qt::QueuedConnection);
+    return PumpUntil([&reached] { return reached; }, timeoutMs);
+}
+
+// Runs the event loop for `ms`: only where a test means to act at a moment
+// of a track's playing, never to wait for something.
 inline void PumpFor(int ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+// How many of this process's descriptors are open on `path` (a file since
+// removed is named with " (deleted)" after it).
+inline int DescriptorsOf(const std::string& path) {
+    int count = 0;
+    for (const QFileInfo& entry :
+         QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System)) {
+        count += entry.symLinkTarget().toStdString() == path ? 1 : 0;
+    }
+    return count;
 }
 
 // The General MIDI soundfonts MIDI plays with here, named by path: a test

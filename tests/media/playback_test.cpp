@@ -39,10 +39,10 @@ TEST_P(RenderedPlayback, PlaysTheWholeTrackAloudAndSucceedsOnce) {
     auto mci = Layer(CaptureSink(capture));
     NotifyRecorder window;
     PlayToEnd(*mci, MakeTune(GetParam().format, kTuneSeconds), window);
-    PumpFor(200);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
     EXPECT_EQ(mci->SendString("stop themidi", nullptr), 0u);
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
 
     const tunegen::Pcm pcm = ReadCapture(capture);
     EXPECT_NEAR(pcm.Seconds(), kTuneSeconds, 0.1);
@@ -70,13 +70,14 @@ TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
     const std::string capture = Path("out.wav");
     auto mci = Layer(ClockedCaptureSink(capture));
     ASSERT_EQ(mci->OpenElement(tune, "themidi"), 0u);
+    // Waits prerolled, as the first track waits for the window.
     PumpFor(100);
     NotifyRecorder window;
     ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
     ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
-    PumpFor(50);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
 
     const tunegen::Pcm expected = ReadCapture(reference);
     ASSERT_GT(expected.Rms(), kAudibleRms);
@@ -143,7 +144,7 @@ TEST_F(MediaTest, PlayAfterStopStartsFromTheBeginning) {
     ASSERT_EQ(mci->SendString("play themidi", nullptr), 0u);
     PumpFor(600);
     ASSERT_EQ(mci->SendString("stop themidi", nullptr), 0u);
-    PumpFor(300);
+    ASSERT_TRUE(Drain());
 
     QElapsedTimer clock;
     clock.start();
@@ -207,7 +208,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
         cycle();
     }
     // Synths set aside are let go of once the closing command is over.
-    PumpFor(100);
+    ASSERT_TRUE(Drain());
     ASSERT_GT(before, 0);
     // A pipeline kept per close would be some 8 MB each, 80 MB in all.
     EXPECT_LT(ResidentKb() - before, 30 * 1024);

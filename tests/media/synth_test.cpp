@@ -114,6 +114,7 @@ protected:
         NotifyRecorder window;
         ASSERT_EQ(mci.OpenElement(path, "themidi"), 0u);
         ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
+        // While the tune is on its first instrument.
         PumpFor(300);
         meddle();
         ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
@@ -211,13 +212,27 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     PlayAndClose(mci, MakeTune(Format::Wav, 0.2));
     PlayAndClose(mci, tune);
 
-    // Left waiting longer than it may, it is let go of; a new synth finds no
-    // soundfont, and the open says so.
-    PumpFor(600);
+    // Left waiting longer than it may, it is let go of, and its soundfont's
+    // last descriptor with it; a new synth finds no soundfont, and the open
+    // says so.
+    ASSERT_TRUE(PumpUntil([&] { return DescriptorsOf(font + " (deleted)") == 0; }, 10000));
     EXPECT_NE(mci.OpenElement(tune, "themidi"), 0u);
     // The failure leaves nothing behind: the alias is free again.
     NotifyRecorder window;
     PlayToEnd(mci, MakeTune(Format::Wav, 0.2, "after.wav"), window);
+}
+
+// The synth waiting in a layer goes with the layer, soundfont and all.
+TEST_F(KeptSynthTest, LayerGoneLetsGoOfItsWaitingSynth) {
+    const std::string font = CopySoundfont();
+    GstMciOptions options = WithSink(kFastSink);
+    options.soundfontPlaces = {font};
+    auto mci = std::make_unique<GstMci>(options);
+    PlayAndClose(*mci, MakeTune(Format::Midi, 0.3));
+    ASSERT_TRUE(Drain());
+    ASSERT_GT(DescriptorsOf(font), 0);
+    mci.reset();
+    EXPECT_EQ(DescriptorsOf(font), 0);
 }
 
 // Piano for a second, then the organ, first selected then, for half a second.

@@ -55,9 +55,9 @@ TEST_P(WaveKinds, PlaysToItsTrueLengthAndSucceedsOnce) {
         auto mci = Layer(sink);
         NotifyRecorder window;
         PlayToEnd(*mci, wave, window);
-        PumpFor(200);
-        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
         EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+        ASSERT_TRUE(Drain());
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
 
         const tunegen::Pcm pcm = ReadCapture(capture);
         const double seconds = static_cast<double>(kind.frames) / kind.rate;
