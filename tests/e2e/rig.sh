@@ -418,6 +418,9 @@ rig_bus() {
     "${RIG_ENV[@]}" timeout 10 "$@"
 }
 
+# rig_status_is WORD: playerctl reports that playback status.
+rig_status_is() { [ "$(rig_bus playerctl -p melvane status 2>&1)" = "$1" ]; }
+
 # rig_bus_get DESTINATION PATH INTERFACE PROPERTY: the property's value as
 # dbus-send prints it.
 rig_bus_get() {
@@ -508,17 +511,27 @@ rig_sni_items() {
         RegisteredStatusNotifierItems 2>/dev/null | sed -n 's/^ *string "\(.*\)"$/\1/p'
 }
 
-# Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item.
+# Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item, and
+# RIG_SNI_NAME and RIG_SNI_PATH to its two parts.
 rig_find_app_sni_item() {
     local item
     RIG_SNI_ITEM=""
     for item in $(rig_sni_items); do
         if [ "$(rig_bus_name_pid "${item%%/*}")" = "$RIG_APP_PID" ]; then
             RIG_SNI_ITEM=$item
+            RIG_SNI_NAME=${item%%/*}
+            RIG_SNI_PATH=/${item#*/}
             return 0
         fi
     done
     return 1
+}
+
+# The object path of the menu the program's item exports, as its Menu
+# property names it.
+rig_sni_menu_path() {
+    rig_bus_get "$RIG_SNI_NAME" "$RIG_SNI_PATH" org.kde.StatusNotifierItem Menu |
+        awk -F'"' '/object path/ { print $2 }'
 }
 
 # ---- sound ----------------------------------------------------------------------
@@ -758,18 +771,9 @@ rig_find_app_toplevel() {
 
 rig_find_app_toplevel_named() { rig_find_app_toplevel rig_window_named "$1"; }
 rig_find_app_toplevel_sized() { rig_find_app_toplevel rig_window_sized "$1" "$2"; }
-# A top-level besides W at least that large (tool tips are top-levels too).
-rig_find_app_toplevel_other_than() { rig_find_app_toplevel rig_window_at_least "$@"; }
 
 rig_window_named() { rig_window_name "$1" | grep -qE "$2"; }
 rig_window_sized() { [ "$(rig_window_geometry "$1" | cut -d' ' -f3,4)" = "$2 $3" ]; }
-# rig_window_at_least W OTHER MIN_WIDTH MIN_HEIGHT
-rig_window_at_least() {
-    local x y width height
-    [ "$1" != "$2" ] && read -r x y width height <<<"$(rig_window_geometry "$1")" &&
-        [ "${width:-0}" -ge "$3" ] && [ "${height:-0}" -ge "$4" ]
-}
-
 # rig_steady_geometry W SECONDS: the window's geometry, if it is the same
 # again after that pause (a window is often moved just after it is mapped).
 rig_steady_geometry() {
@@ -827,11 +831,6 @@ rig_close_box() {
     rig_x xdotool key Return
 }
 
-rig_type_into() {
-    rig_x xdotool windowfocus --sync "$1"
-    timeout 30 xdotool type --delay 15 "$2"
-}
-
 # ---- pictures ---------------------------------------------------------------------------
 
 # rig_shot NAME: a screenshot of the whole display into the shots folder.
@@ -866,18 +865,6 @@ rig_area_mismatch() {
     else
         awk '{ printf "%d", $1 }' <<<"$result"
     fi
-}
-
-# rig_changed_box BEFORE AFTER X Y WIDTH HEIGHT: prints "X Y WIDTH HEIGHT"
-# (absolute) of the smallest box holding every pixel of the area that differs
-# between the two screenshots; fails when none does.
-rig_changed_box() {
-    local box
-    box=$(convert \( "$1" -crop "$5x$6+$3+$4" +repage \) \( "$2" -crop "$5x$6+$3+$4" +repage \) \
-        -compose difference -composite -colorspace gray -threshold 0 -format '%@' info: 2>/dev/null) ||
-        return 1
-    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || return 1
-    echo "$(($3 + BASH_REMATCH[3])) $(($4 + BASH_REMATCH[4])) ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
 }
 
 # ---- the tray menu --------------------------------------------------------------------
