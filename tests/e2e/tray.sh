@@ -6,8 +6,7 @@
 # Music.mus, Hide puts the window away. A right click on the icon opens the
 # owner-drawn menu at the cursor, flipped to stay on the screen, with its side
 # band, its items in order and the hot item in yellow inside a sunken frame;
-# Option, Stop, Play and Exit do what they say. Started again, the program
-# ends through the window's Exit button just as cleanly.
+# Option, Stop, Play and Exit do what they say.
 # Usage: tray.sh MELVANE MAKETUNES
 # shellcheck disable=SC2317  # the small checks below run through rig_wait_for
 source "$(dirname "$0")/rig.sh"
@@ -21,9 +20,24 @@ stop_click=(20 195)
 play_click=(22 171)
 add_click=(52 93)
 hide_click=(426 297)
-exit_click=(464 296)
 list_area=(37 106 449 179)
 screen_w=1024 screen_h=768
+
+# other_toplevel W MIN_WIDTH MIN_HEIGHT: sets RIG_FOUND_WINDOW to a top-level
+# of the program besides W at least that large (tool tips are top-levels too).
+other_toplevel() { rig_find_app_toplevel window_at_least "$@"; }
+# window_at_least W OTHER MIN_WIDTH MIN_HEIGHT
+window_at_least() {
+    local x y width height
+    [ "$1" != "$2" ] && read -r x y width height <<<"$(rig_window_geometry "$1")" &&
+        [ "${width:-0}" -ge "$3" ] && [ "${height:-0}" -ge "$4" ]
+}
+
+# type_into W TEXT: types the text into the window.
+type_into() {
+    rig_x xdotool windowfocus --sync "$1"
+    timeout 30 xdotool type --delay 15 "$2"
+}
 
 # The screen's look, which only this scenario checks.
 
@@ -122,11 +136,11 @@ rig_make_wav "$added" 6 523
 lines=$(text_lines "$(rig_shot before-add)" "${list_area[@]}")
 [ "$lines" = 1 ] || rig_fail "the list shows $lines lines before Add, expected 1"
 rig_click "${add_click[@]}"
-rig_wait_for 10 "the file dialog" rig_find_app_toplevel_other_than "$RIG_WINDOW" 300 200
+rig_wait_for 10 "the file dialog" other_toplevel "$RIG_WINDOW" 300 200
 dialog=$RIG_FOUND_WINDOW
 rig_ok "file dialog $dialog \"$(rig_window_name "$dialog")\", $(rig_window_geometry "$dialog" | awk '{ print $3 "x" $4 }')"
 rig_shot file-dialog >/dev/null
-rig_type_into "$dialog" "$added"
+type_into "$dialog" "$added"
 rig_x xdotool key Return
 rig_wait_for 10 "the file dialog to close" rig_window_gone "$dialog"
 expected=$(printf '%s\r\n' "$added" "$RIG_TUNE_WAV" | od -c)
@@ -267,8 +281,9 @@ done
     rig_fail "the rows show the icons of ${order[*]}, expected ${RIG_MENU_ITEMS[*]}"
 rig_ok "silhouettes (#$mono) in order: ${order[*]}"
 
-rig_step "hovering each item in turn shows it hot: full-colour icon, yellow text, sunken frame"
-for i in "${!RIG_MENU_ITEMS[@]}"; do
+# The first item, then the last: the one hovered before goes back to normal.
+rig_step "a hovered item shows hot: full-colour icon, yellow text, sunken frame"
+for i in 0 $((${#RIG_MENU_ITEMS[@]} - 1)); do
     name=${RIG_MENU_ITEMS[i]}
     top=${RIG_MENU_TOPS[i]}
     rig_menu_item_point "$name"
@@ -315,13 +330,5 @@ rig_expect_plays "Play in the menu" menu_choose Play
 rig_expect_exit "Exit in the menu" menu_choose Exit
 rig_expect_tray_icon_gone
 rig_shot after-menu-exit >/dev/null
-
-rig_step "started again, the program ends through the window's Exit button"
-rig_start_playing
-rig_double_click "$RIG_ICON_CX" "$RIG_ICON_CY"
-rig_expect_window 10
-rig_expect_exit "the Exit button" rig_click "${exit_click[@]}"
-rig_expect_tray_icon_gone
-rig_shot after-button-exit >/dev/null
 
 rig_done
