@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_CACHE_HOME", path + "/.cache");
     qputenv("XDG_DATA_HOME", path + "/.local/share");
     qputenv("XDG_STATE_HOME", path + "/.local/state");
+    // Private to the user, as a runtime folder must be; without one Qt makes
+    // /tmp/runtime-USER.
+    qputenv("XDG_RUNTIME_DIR", path);
     // GStreamer's plugin registry would be rebuilt in every such folder: one,
     // kept in the build tree, serves every run.
     if (qEnvironmentVariableIsEmpty("GST_REGISTRY")) {
