@@ -32,11 +32,8 @@ lists_melvane() { players | grep -qx melvane; }
 rig_wait_for 10 "playerctl -l to list melvane" lists_melvane
 rig_ok "playerctl -l: $(players | paste -sd' ')"
 
-# status_is WORD: playerctl reports that playback status.
-status_is() { [ "$(rig_bus playerctl -p melvane status 2>&1)" = "$1" ]; }
-
 rig_step "the status is Playing"
-status_is Playing || rig_fail "playerctl -p melvane status: $(rig_bus playerctl -p melvane status 2>&1)"
+rig_status_is Playing || rig_fail "playerctl -p melvane status: $(rig_bus playerctl -p melvane status 2>&1)"
 rig_ok "playerctl -p melvane status: Playing"
 
 # meta FORMAT: playerctl's metadata in that format.
@@ -75,7 +72,7 @@ rig_ok "metadata: $got"
 # control COMMAND STATUS: playerctl COMMAND is obeyed and leads to STATUS.
 control() {
     rig_bus playerctl -p melvane "$1" || rig_fail "playerctl -p melvane $1 failed"
-    rig_wait_for 5 "the status $2" status_is "$2"
+    rig_wait_for 5 "the status $2" rig_status_is "$2"
     rig_ok "playerctl -p melvane status: $2"
 }
 rig_expect_stops "playerctl stop" control stop Stopped

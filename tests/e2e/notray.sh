@@ -17,6 +17,7 @@ rig_expect_sound_within "$RIG_APP_MARK" 3 "first entry at start"
 shot=$(rig_shot without-tray)
 rig_expect_skin "$shot"
 [ -z "$(rig_app_embedded)" ] || rig_fail "the program has a window inside another client already"
+# The program must stay up without a tray: a second's wait shows it does.
 sleep 1
 rig_app_alive || rig_fail "the program ended without a tray"
 

@@ -269,17 +269,22 @@ rig_done() {
     exit 0
 }
 
+# rig_poll SECONDS COMMAND...: polls COMMAND until it succeeds; false if it
+# has not by then.
+rig_poll() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
 # rig_wait_for SECONDS DESCRIPTION COMMAND...: polls COMMAND until it succeeds.
 rig_wait_for() {
     local limit=$1 what=$2
     shift 2
-    local deadline=$((SECONDS + limit))
-    until "$@"; do
-        if [ "$SECONDS" -ge "$deadline" ]; then
-            rig_fail "timed out after ${limit}s waiting for $what"
-        fi
-        sleep 0.1
-    done
+    rig_poll "$limit" "$@" || rig_fail "timed out after ${limit}s waiting for $what"
 }
 
 rig_file_has_line() { grep -q . "$1" 2>/dev/null; }
@@ -340,10 +345,10 @@ rig_weston_xwayland_display() {
     [ -n "$RIG_XWAYLAND_DISPLAY" ]
 }
 
-# rig_input XDOTOOL_ARGUMENT...: real input through weston: xdotool on the
+# rig_input XDOTOOL_ARGUMENT...: real input: under weston, xdotool on the
 # Xvfb that weston takes its pointer and keyboard from.
 rig_input() {
-    DISPLAY=$RIG_XVFB_DISPLAY rig_x xdotool "$@"
+    DISPLAY=${RIG_XVFB_DISPLAY:-$DISPLAY} rig_x xdotool "$@"
 }
 
 # rig_start_tray_host NAME WINDOW_NAME_REGEX COMMAND...: starts a tray host and
@@ -412,6 +417,9 @@ rig_bus() {
     rig_env
     "${RIG_ENV[@]}" timeout 10 "$@"
 }
+
+# rig_status_is WORD: playerctl reports that playback status.
+rig_status_is() { [ "$(rig_bus playerctl -p melvane status 2>&1)" = "$1" ]; }
 
 # rig_bus_get DESTINATION PATH INTERFACE PROPERTY: the property's value as
 # dbus-send prints it.
@@ -503,17 +511,27 @@ rig_sni_items() {
         RegisteredStatusNotifierItems 2>/dev/null | sed -n 's/^ *string "\(.*\)"$/\1/p'
 }
 
-# Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item.
+# Sets RIG_SNI_ITEM ("BUSNAME/PATH") to the program's registered item, and
+# RIG_SNI_NAME and RIG_SNI_PATH to its two parts.
 rig_find_app_sni_item() {
     local item
     RIG_SNI_ITEM=""
     for item in $(rig_sni_items); do
         if [ "$(rig_bus_name_pid "${item%%/*}")" = "$RIG_APP_PID" ]; then
             RIG_SNI_ITEM=$item
+            RIG_SNI_NAME=${item%%/*}
+            RIG_SNI_PATH=/${item#*/}
             return 0
         fi
     done
     return 1
+}
+
+# The object path of the menu the program's item exports, as its Menu
+# property names it.
+rig_sni_menu_path() {
+    rig_bus_get "$RIG_SNI_NAME" "$RIG_SNI_PATH" org.kde.StatusNotifierItem Menu |
+        awk -F'"' '/object path/ { print $2 }'
 }
 
 # ---- sound ----------------------------------------------------------------------
@@ -753,18 +771,9 @@ rig_find_app_toplevel() {
 
 rig_find_app_toplevel_named() { rig_find_app_toplevel rig_window_named "$1"; }
 rig_find_app_toplevel_sized() { rig_find_app_toplevel rig_window_sized "$1" "$2"; }
-# A top-level besides W at least that large (tool tips are top-levels too).
-rig_find_app_toplevel_other_than() { rig_find_app_toplevel rig_window_at_least "$@"; }
 
 rig_window_named() { rig_window_name "$1" | grep -qE "$2"; }
 rig_window_sized() { [ "$(rig_window_geometry "$1" | cut -d' ' -f3,4)" = "$2 $3" ]; }
-# rig_window_at_least W OTHER MIN_WIDTH MIN_HEIGHT
-rig_window_at_least() {
-    local x y width height
-    [ "$1" != "$2" ] && read -r x y width height <<<"$(rig_window_geometry "$1")" &&
-        [ "${width:-0}" -ge "$3" ] && [ "${height:-0}" -ge "$4" ]
-}
-
 # rig_steady_geometry W SECONDS: the window's geometry, if it is the same
 # again after that pause (a window is often moved just after it is mapped).
 rig_steady_geometry() {
@@ -803,7 +812,7 @@ rig_wait_tray_icon() {
 # ---- mouse and keyboard ---------------------------------------------------------------
 
 rig_click() {
-    rig_x xdotool mousemove --sync "$1" "$2" click 1
+    rig_input mousemove --sync "$1" "$2" click 1
 }
 
 rig_double_click() {
@@ -813,20 +822,13 @@ rig_double_click() {
 # Two small moves, so the window sees motion over the point and not just an
 # enter.
 rig_hover() {
-    rig_x xdotool mousemove --sync "$1" "$2"
-    sleep 0.1
-    rig_x xdotool mousemove --sync $(($1 + 1)) $(($2 + 1))
+    rig_input mousemove --sync "$1" "$2" sleep 0.1 mousemove --sync $(($1 + 1)) $(($2 + 1))
 }
 
 # Closes a modal box through its default button.
 rig_close_box() {
     rig_x xdotool windowfocus --sync "$1"
     rig_x xdotool key Return
-}
-
-rig_type_into() {
-    rig_x xdotool windowfocus --sync "$1"
-    timeout 30 xdotool type --delay 15 "$2"
 }
 
 # ---- pictures ---------------------------------------------------------------------------
@@ -865,47 +867,14 @@ rig_area_mismatch() {
     fi
 }
 
-# rig_text_lines FILE X Y WIDTH HEIGHT: the number of separate bands of rows
-# with more than a few dark pixels (lines of text) in an area with a light
-# background.
-rig_text_lines() {
-    convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 50% -negate \
-        -scale "1x$5!" -depth 8 txt:- |
-        awk 'NR > 1 { v = $NF; gsub(/[^0-9]/, "", v); dark = v + 0 > 4; n += dark && !was; was = dark }
-             END { print n + 0 }'
-}
-
-# rig_area_pixels FILE X Y WIDTH HEIGHT: the area's pixels, one "X Y RRGGBB" a
-# line, X and Y counted from the area's corner.
-rig_area_pixels() {
-    convert "$1" -crop "$4x$5+$2+$3" +repage -depth 8 txt:- |
-        awk 'NR > 1 { split($1, at, /[,:]/); for (i = 2; i <= NF; i++) if ($i ~ /^#/) { print at[1], at[2], substr($i, 2, 6); break } }'
-}
-
-# rig_changed_box BEFORE AFTER X Y WIDTH HEIGHT: prints "X Y WIDTH HEIGHT"
-# (absolute) of the smallest box holding every pixel of the area that differs
-# between the two screenshots; fails when none does.
-rig_changed_box() {
-    local box
-    box=$(convert \( "$1" -crop "$5x$6+$3+$4" +repage \) \( "$2" -crop "$5x$6+$3+$4" +repage \) \
-        -compose difference -composite -colorspace gray -threshold 0 -format '%@' info: 2>/dev/null) ||
-        return 1
-    [[ $box =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] || return 1
-    echo "$(($3 + BASH_REMATCH[3])) $(($4 + BASH_REMATCH[4])) ${BASH_REMATCH[1]} ${BASH_REMATCH[2]}"
-}
-
 # ---- the tray menu --------------------------------------------------------------------
 
-# The tray menu's items, top to bottom, with their icons (src/res) and the top
-# of each item's row in the menu's item column; every item is 24 px high and
-# the two separators, 5 px high, lie between rows. The column is 202 px high.
+# The tray menu's items, top to bottom, and the top of each item's row in the
+# menu's item column, which the popup's frame surrounds evenly; every item is
+# 24 px high and the two separators, 5 px high, lie between rows.
 RIG_MENU_ITEMS=(Option First Last Play Stop Next Final Exit)
-RIG_MENU_ICONS=(192 131 133 135 134 138 137 194)
 RIG_MENU_TOPS=(0 29 53 77 101 125 149 178)
-RIG_MENU_SEPARATORS=(24 173)
-readonly RIG_MENU_ROW_HEIGHT=24 RIG_MENU_SEPARATOR_HEIGHT=5 RIG_MENU_COLUMN_HEIGHT=202
-# The side band's picture strip is this grey and this wide.
-readonly RIG_MENU_BAND_GREY=808080 RIG_MENU_BAND_WIDTH=16
+readonly RIG_MENU_ROW_HEIGHT=24 RIG_MENU_COLUMN_HEIGHT=202
 
 # Sets RIG_MENU_WINDOW and its place RIG_MENU_X, _Y, _W, _H once the program's
 # popup menu is mapped and holds still.
@@ -922,67 +891,23 @@ rig_wait_tray_menu() {
     rig_ok "menu $RIG_MENU_WINDOW, ${RIG_MENU_W}x$RIG_MENU_H at $RIG_MENU_X,$RIG_MENU_Y"
 }
 
-# rig_menu_column SHOT: finds the menu's item column by its side band, whose
-# grey strip runs down the column's left edge from top to bottom. Sets
-# RIG_MENU_COL_X, _Y (inside the popup), _W and RIG_MENU_BAND_W, _H.
-rig_menu_column() {
-    local measures
-    measures=$(rig_area_pixels "$1" "$RIG_MENU_X" "$RIG_MENU_Y" "$RIG_MENU_W" "$RIG_MENU_H" |
-        awk -v grey="$RIG_MENU_BAND_GREY" '
-            $3 == grey && (y0 == "" || $2 < y0 || ($2 == y0 && $1 < x0)) { x0 = $1; y0 = $2 }
-            { c[$1 " " $2] = $3 }
-            END {
-                if (y0 == "") exit 1
-                for (w = 0; c[(x0 + w) " " y0] == grey; w++) ;
-                for (h = 0; c[(x0 + 1) " " (y0 + h)] == grey; h++) ;
-                print x0, y0, w, h
-            }') || return 1
-    read -r RIG_MENU_COL_X RIG_MENU_COL_Y RIG_MENU_BAND_W RIG_MENU_BAND_H <<<"$measures"
-    # The popup's frame is as wide on every side.
-    RIG_MENU_COL_W=$((RIG_MENU_W - 2 * RIG_MENU_COL_X))
-}
-
-# rig_menu_item_index NAME: the item's place in RIG_MENU_ITEMS.
-rig_menu_item_index() {
-    local i
-    for i in "${!RIG_MENU_ITEMS[@]}"; do
-        [ "${RIG_MENU_ITEMS[i]}" != "$1" ] || {
-            echo "$i"
-            return 0
-        }
-    done
-    rig_fail "the tray menu has no item '$1'"
-}
-
 # rig_menu_item_point NAME: sets RIG_POINT_X, _Y to a screen point in the
-# middle of the item's text, for a menu whose column has been found.
+# middle of the item's text in the open menu.
 rig_menu_item_point() {
-    local i
-    i=$(rig_menu_item_index "$1")
-    RIG_POINT_X=$((RIG_MENU_X + RIG_MENU_COL_X + 60))
-    RIG_POINT_Y=$((RIG_MENU_Y + RIG_MENU_COL_Y + RIG_MENU_TOPS[i] + RIG_MENU_ROW_HEIGHT / 2))
+    local i frame=$(((RIG_MENU_H - RIG_MENU_COLUMN_HEIGHT) / 2))
+    for i in "${!RIG_MENU_ITEMS[@]}"; do
+        [ "${RIG_MENU_ITEMS[i]}" != "$1" ] || break
+    done
+    [ "${RIG_MENU_ITEMS[i]}" = "$1" ] || rig_fail "the tray menu has no item '$1'"
+    RIG_POINT_X=$((RIG_MENU_X + frame + 60))
+    RIG_POINT_Y=$((RIG_MENU_Y + frame + RIG_MENU_TOPS[i] + RIG_MENU_ROW_HEIGHT / 2))
 }
 
 # rig_choose_menu_item NAME: clicks the item of the open menu; the menu closes.
 rig_choose_menu_item() {
-    local shot
-    shot=$(rig_shot "menu-before-$1")
-    rig_menu_column "$shot" || rig_fail "no side band in the menu (screenshot $shot)"
     rig_menu_item_point "$1"
     rig_hover "$RIG_POINT_X" "$RIG_POINT_Y"
-    rig_x xdotool click 1
-    rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
-    rig_ok "chose \"$1\"; the menu closed"
-}
-
-# The same under weston, with input that goes through weston.
-rig_choose_menu_item_by_input() {
-    local shot
-    shot=$(rig_shot "menu-before-$1")
-    rig_menu_column "$shot" || rig_fail "no side band in the menu (screenshot $shot)"
-    rig_menu_item_point "$1"
-    rig_input mousemove --sync "$RIG_POINT_X" "$RIG_POINT_Y" sleep 0.1 \
-        mousemove --sync $((RIG_POINT_X + 1)) $((RIG_POINT_Y + 1)) sleep 0.1 click 1
+    rig_input sleep 0.1 click 1
     rig_wait_for 5 "the menu to close after choosing \"$1\"" rig_window_gone "$RIG_MENU_WINDOW"
     rig_ok "chose \"$1\"; the menu closed"
 }

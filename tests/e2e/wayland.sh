@@ -20,24 +20,21 @@ rig_ok "registered: $RIG_SNI_ITEM"
 rig_expect_sound_within "$RIG_APP_MARK" 3 "first entry at start"
 
 rig_step "the item exports the plain menu for the host to draw"
-item_name=${RIG_SNI_ITEM%%/*}
-item_path=/${RIG_SNI_ITEM#*/}
-menu_path=$(rig_bus_get "$item_name" "$item_path" org.kde.StatusNotifierItem Menu |
-    awk -F'"' '/object path/ { print $2 }')
+menu_path=$(rig_sni_menu_path)
 [ -n "$menu_path" ] && [ "$menu_path" != /NO_DBUSMENU ] ||
     rig_fail "the item exports no menu (Menu is '$menu_path')"
-labels=$(rig_bus dbus-send --session --print-reply --dest="$item_name" "$menu_path" \
+labels=$(rig_bus dbus-send --session --print-reply --dest="$RIG_SNI_NAME" "$menu_path" \
     com.canonical.dbusmenu.GetLayout int32:0 int32:1 array:string:label |
     awk '/string "label"/ { getline; sub(/^[^"]*"/, ""); sub(/"$/, ""); print }' | xargs)
 [ "$labels" = "Option First Last Play Stop Next Final Exit" ] ||
     rig_fail "the exported menu's entries are '$labels'"
 rig_ok "Menu $menu_path: $labels"
 
-exit_id=$(rig_bus dbus-send --session --print-reply --dest="$item_name" "$menu_path" \
+exit_id=$(rig_bus dbus-send --session --print-reply --dest="$RIG_SNI_NAME" "$menu_path" \
     com.canonical.dbusmenu.GetLayout int32:0 int32:1 array:string:label |
     awk '/^ *variant +struct \{$/ { getline; id = $2 } /string "Exit"/ { print id; exit }')
 [[ $exit_id =~ ^[0-9]+$ ]] || rig_fail "no id for Exit in the exported menu"
 rig_expect_exit "Exit from the exported menu" rig_bus dbus-send --session --print-reply \
-    --dest="$item_name" "$menu_path" com.canonical.dbusmenu.Event int32:"$exit_id" \
+    --dest="$RIG_SNI_NAME" "$menu_path" com.canonical.dbusmenu.Event int32:"$exit_id" \
     string:clicked variant:int32:0 uint32:0
 rig_done

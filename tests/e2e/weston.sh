@@ -35,6 +35,15 @@ screen_changed() {
     now=$(rig_shot terminal-now)
     [ "$(compare -metric AE "$1" "$now" null: 2>&1 | awk '{ printf "%d", $1 }')" -gt 1000 ]
 }
+# edges_settled: the host's edges look the same in two screenshots in a row
+# (weston fades a new window in); leaves them in last_edges.
+edges_settled() {
+    local now
+    now=$(host_edges "$(rig_shot "terminal-$try")")
+    [ "$now" = "$last_edges" ] && return 0
+    last_edges=$now
+    return 1
+}
 for try in 1 2 3 4 5; do
     before=$(rig_shot "before-terminal-$try")
     rig_env
@@ -42,9 +51,9 @@ for try in 1 2 3 4 5; do
     rig_track $! weston-terminal
     terminal_pid=$!
     rig_wait_for 10 "the terminal's window" screen_changed "$before"
-    sleep 0.5
-    shot=$(rig_shot "terminal-$try")
-    [ "$(host_edges "$shot")" != "$(host_edges "$before")" ] || break
+    last_edges=""
+    rig_wait_for 10 "the screen to settle" edges_settled
+    [ "$last_edges" != "$(host_edges "$before")" ] || break
     rig_log "the terminal covers the tray host; starting it again"
     rig_stop_pid "$terminal_pid"
     terminal_pid=""
@@ -74,12 +83,7 @@ menu_off_screen() {
 # weston may not reach the icon; another one then does.
 menu_opened_by_click() {
     rig_input mousemove "$RIG_ICON_CX" "$RIG_ICON_CY" sleep 0.3 click 3
-    local i
-    for i in $(seq 20); do
-        rig_find_tray_menu && return 0
-        sleep 0.1
-    done
-    return 1
+    rig_poll 2 rig_find_tray_menu
 }
 
 open_menu() {
@@ -92,7 +96,6 @@ open_menu() {
     { { [ "$RIG_MENU_X" = "$RIG_ICON_CX" ] || [ $((RIG_MENU_X + RIG_MENU_W)) = "$RIG_ICON_CX" ]; } &&
         { [ "$RIG_MENU_Y" = "$RIG_ICON_CY" ] || [ $((RIG_MENU_Y + RIG_MENU_H)) = "$RIG_ICON_CY" ]; }; } ||
         rig_fail "the menu at $RIG_MENU_X,$RIG_MENU_Y (${RIG_MENU_W}x$RIG_MENU_H) has no corner at the cursor $RIG_ICON_CX,$RIG_ICON_CY"
-    rig_menu_column "$shot" || rig_fail "no side band in the menu (screenshot $shot)"
     convert "$shot" -crop "${RIG_MENU_W}x$RIG_MENU_H+$RIG_MENU_X+$RIG_MENU_Y" +repage \
         "$RIG_DIR/menu-picture.png"
     rig_ok "the menu shows with a corner at the cursor"
@@ -111,8 +114,8 @@ menu_closes "a click outside"
 
 rig_step "a click on an item still chooses it"
 open_menu choose
-rig_expect_stops "Stop in the menu" rig_choose_menu_item_by_input Stop
-rig_expect_plays "Play in the menu" eval 'open_menu again; rig_choose_menu_item_by_input Play'
+rig_expect_stops "Stop in the menu" rig_choose_menu_item Stop
+rig_expect_plays "Play in the menu" eval 'open_menu again; rig_choose_menu_item Play'
 
-rig_expect_exit "Exit in the menu" eval 'open_menu exit; rig_choose_menu_item_by_input Exit'
+rig_expect_exit "Exit in the menu" eval 'open_menu exit; rig_choose_menu_item Exit'
 rig_done

@@ -27,12 +27,15 @@ only_the_window() {
 
 rig_step "a double-click below the last row changes nothing"
 rig_double_click 200 270
+# Nothing is to happen: a second's wait shows no box comes.
 sleep 1
 only_the_window "after the double-click below the rows"
 rig_expect_sound "$(rig_rec_now)" 1.0 "c.wav goes on"
 
 rig_step "a double-click on the row a.wav plays a.wav and leaves Music.mus alone"
 rig_double_click 100 112
+# a.wav is silent and nothing else is to change, so there is nothing to wait
+# for but time.
 sleep 1
 only_the_window "after the double-click on a row"
 rig_expect_silence "$(rig_rec_now)" 1.0 "a.wav (silent) plays"
@@ -45,12 +48,15 @@ rig_double_click 122 93
 expected=$(printf '%s\r\n' "$RIG_MEDIA/b.wav" "$RIG_MEDIA/c.wav")
 playlist_is_b_c() { [ "$(cat "$RIG_PLAYLIST")" = "$expected" ]; }
 rig_wait_for 5 "Music.mus to hold b and c" playlist_is_b_c
+# The second click of the double-click must delete nothing more.
 sleep 1
 playlist_is_b_c || rig_fail "Music.mus changed again: $(od -c "$RIG_PLAYLIST" | head -n 4)"
 rig_ok "Music.mus holds b.wav and c.wav"
 
 rig_step "Hide with no tray leaves the window reachable"
 rig_click 426 297
+# Without a window manager a minimised window stays mapped; a second's wait
+# shows it is not unmapped.
 sleep 1
 rig_x xwininfo -id "$window" | grep -q 'Map State: IsUnMapped' &&
     rig_fail "the window was hidden with no tray to bring it back"

@@ -72,13 +72,13 @@ TEST_F(MprisCommandTest, BusGetsItsReplyBeforeAModalBoxAndLaterCommandsWaitForIt
     Calls callsWhileOpen;
     m_modal.whileOpen = [&] {
         playAnsweredWhileOpen =
-            QTest::qWaitFor([&] { return play.state() == QProcess::NotRunning; }, 5000);
+            QTest::qWaitFor([&] { return play.state() == QProcess::NotRunning; }, kBoundMs);
         next = Ctl({QStringLiteral("next")});
         callsWhileOpen = MciCalls();
     };
     play.start(QStringLiteral("playerctl"),
                {QStringLiteral("-p"), QStringLiteral("melvane"), QStringLiteral("play")});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return MciCalls().size() >= 5; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return MciCalls().size() >= 5; }, kBoundMs));
 
     EXPECT_TRUE(playAnsweredWhileOpen);
     EXPECT_EQ(play.exitCode(), 0);

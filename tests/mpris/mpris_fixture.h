@@ -65,6 +65,10 @@ public:
 
 class MprisTest : public DlgTest {
 protected:
+    // How long an answer or a process may take on a busy machine; waits end
+    // as soon as what they wait for has come.
+    static constexpr int kBoundMs = 30000;
+
     static QString Service() { return QLatin1String(platform::MprisService::kServiceName); }
     static QString Path() { return QLatin1String(platform::MprisService::kObjectPath); }
 
@@ -122,7 +126,7 @@ protected:
                       QStringList{QStringLiteral("-p"), QStringLiteral("melvane")} + args);
         const bool ended =
             process.waitForStarted() &&
-            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000);
+            QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, kBoundMs);
         if (!ended) {
             process.kill();
             process.waitForFinished();
@@ -138,8 +142,8 @@ protected:
     // the bus.
     void Call(const QString& interface, const QString& method) {
         QDBusPendingCallWatcher watcher(m_observer->asyncCall(
-            QDBusMessage::createMethodCall(Service(), Path(), interface, method), 5000));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.isFinished(); }, 6000))
+            QDBusMessage::createMethodCall(Service(), Path(), interface, method), kBoundMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return watcher.isFinished(); }, kBoundMs + 1000))
             << "no answer to " << method.toStdString();
         EXPECT_FALSE(watcher.isError()) << watcher.error().message().toStdString();
         QCoreApplication::processEvents();
@@ -152,8 +156,9 @@ protected:
             Service(), Path(), QStringLiteral("org.freedesktop.DBus.Properties"),
             QStringLiteral("Get"));
         get << QStringLiteral("org.mpris.MediaPlayer2.Player") << name;
-        QDBusPendingCallWatcher watcher(m_observer->asyncCall(get, 5000));
-        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, 6000) || watcher.isError()) {
+        QDBusPendingCallWatcher watcher(m_observer->asyncCall(get, kBoundMs));
+        if (!QTest::qWaitFor([&] { return watcher.isFinished(); }, kBoundMs + 1000) ||
+            watcher.isError()) {
             return QVariant();
         }
         return watcher.reply().arguments().value(0).value<QDBusVariant>().variant();
@@ -161,7 +166,7 @@ protected:
 
     // Waits for the n-th PropertiesChanged since the start.
     bool WaitForChanges(std::size_t n) {
-        return QTest::qWaitFor([&] { return m_recorder.changes.size() >= n; }, 5000);
+        return QTest::qWaitFor([&] { return m_recorder.changes.size() >= n; }, kBoundMs);
     }
 
     ModalPrompts m_modal;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "playlist_fixture.h"
+#include "support/private_mounts.h"
 #include "without_file_override.h"
 
 namespace {
@@ -31,14 +32,10 @@ TEST_F(StoreTest, LinesLoadWholeWithEmptyLinesAndEitherLineEnd) {
     EXPECT_EQ(list->GetMusic(3), "/m/last.wav");
 }
 
-TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntry) {
-    WriteFile("/m/a.mid\n/m/b.mid\n");
-    EXPECT_EQ(MakeList()->GetCount(), 2);
-}
-
-TEST_F(StoreTest, LfOnlyFileSavesWithCrLf) {
+TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntryAndAnLfOnlyFileSavesWithCrLf) {
     WriteFile("/m/a.mid\n/m/b.mid\n");
     auto list = MakeList();
+    EXPECT_EQ(list->GetCount(), 2);
     ASSERT_TRUE(list->Save());
     EXPECT_EQ(ReadFile(), "/m/a.mid\r\n/m/b.mid\r\n");
 }
@@ -143,24 +140,34 @@ TEST_F(StoreTest, MoveNextWrapsAndStaysAtZeroWhenEmpty) {
     EXPECT_EQ(list->m_nCurrent, 0);
 }
 
-TEST(StoreRootTest, RootDirectoryGivesSlashMusicMus) {
-    char* cwd = ::getcwd(nullptr, 0);
-    const std::string old = cwd;
-    std::free(cwd);
-    struct stat st {};
-    const bool existed = ::stat("/Music.mus", &st) == 0;
-    ASSERT_EQ(::chdir("/"), 0);
-    {
+// A folder named with its closing slash, as the root directory is, gets the
+// file's name added directly, without a second slash.
+TEST_F(StoreTest, FolderEndingInASlashGetsTheNameWithoutASecondSlash) {
+    CMusicList list(m_mci, m_prompts, m_app, m_path + "/");
+    EXPECT_EQ(list.m_szFileName, FilePath());
+}
+
+// The root directory itself as the working directory: a temporary folder made
+// the root of a child process, so nothing is written to the machine's root.
+TEST_F(StoreTest, RootDirectoryAsWorkingDirectoryGivesSlashMusicMus) {
+    const std::string folder = m_path;
+    const PrivateMountsOutcome outcome = RunWithPrivateMounts([&folder]() -> std::string {
+        if (::chroot(folder.c_str()) != 0 || ::chdir("/") != 0) {
+            return "could not make the temporary folder the root";
+        }
         FakeMci mci;
         FakePrompts prompts;
         FakeApp app;
         CMusicList list(mci, prompts, app);
-        EXPECT_EQ(list.m_szFileName, "/Music.mus");
+        return list.m_szFileName == "/Music.mus" ? std::string()
+                                                 : "the file is " + list.m_szFileName;
+    });
+    if (!outcome.ran) {
+        GTEST_SKIP() << "no private mount namespace: needs root or user namespaces";
     }
-    if (!existed) {
-        std::remove("/Music.mus");
-    }
-    ASSERT_EQ(::chdir(old.c_str()), 0);
+    EXPECT_EQ(outcome.failure, "");
+    // Made in the folder that stood for the root.
+    EXPECT_EQ(::access(FilePath().c_str(), F_OK), 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/instance.h"
+#include "support/private_mounts.h"
 
 namespace {
 
@@ -81,16 +83,32 @@ protected:
 TEST_F(InstanceTest, APrivateRuntimeFolderIsUsedAndAnOpenOneIsNot) {
     std::string error;
     EXPECT_EQ(platform::InstanceFolder(m_folder.c_str(), &error), m_folder);
-    const std::string fallback = "/tmp/melvane-" + std::to_string(::geteuid());
-    ASSERT_EQ(::chmod(m_folder.c_str(), 0755), 0);
-    EXPECT_EQ(platform::InstanceFolder(m_folder.c_str(), &error), fallback) << error;
-    EXPECT_EQ(platform::InstanceFolder(nullptr, &error), fallback) << error;
-    EXPECT_EQ(platform::InstanceFolder("relative", &error), fallback) << error;
-    struct stat st {};
-    ASSERT_EQ(::lstat(fallback.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(st.st_uid, ::geteuid());
+    // The fallback is made under /tmp: a fresh /tmp of a child's own.
+    const PrivateMountsOutcome outcome = RunWithPrivateMounts([]() -> std::string {
+        if (::mount("tmpfs", "/tmp", "tmpfs", 0, "mode=1777") != 0 ||
+            ::mkdir("/tmp/open", 0755) != 0 || ::chmod("/tmp/open", 0755) != 0) {
+            return "could not make a private /tmp";
+        }
+        const std::string fallback = "/tmp/melvane-" + std::to_string(::geteuid());
+        for (const char* runtime : {"/tmp/open", static_cast<const char*>(nullptr), "relative"}) {
+            std::string why;
+            const std::string folder = platform::InstanceFolder(runtime, &why);
+            if (folder != fallback) {
+                return std::string(runtime != nullptr ? runtime : "no runtime folder") + " gave '" +
+                       folder + "': " + why;
+            }
+        }
+        struct stat st {};
+        if (::lstat(fallback.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            (st.st_mode & 0777) != 0700 || st.st_uid != ::geteuid()) {
+            return fallback + " is not a folder of this user's with mode 700";
+        }
+        return std::string();
+    });
+    if (!outcome.ran) {
+        GTEST_SKIP() << "no private mount namespace: needs root or user namespaces";
+    }
+    EXPECT_EQ(outcome.failure, "");
 }
 
 TEST_F(InstanceTest, RequestsCarryAnyBytesAndAreReadWhole) {

@@ -50,7 +50,7 @@ TEST_F(StartWindowTest, ATrayComingWithinTheGraceKeepsTheWindowHiddenForGood) {
 
 TEST_F(StartWindowTest, NoTrayByTheEndOfTheGraceShowsTheWindowUntilOneComes) {
     CStartWindow& start = Begin(false, 0);
-    QTRY_VERIFY_WITH_TIMEOUT(m_dlg->isVisible(), 30000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dlg->isVisible(); }, 30000));
     EXPECT_EQ(start.GetState(), State::Shown);
     m_tray.Appear();
     EXPECT_FALSE(m_dlg->isVisible());
