@@ -11,7 +11,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QObject>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "media/mci_gst.h"
+#include "support/temp_dir.h"
 #include "tunegen/tunegen.h"
 #include "wincompat/wnd_qt.h"
 
@@ -221,7 +221,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
     std::string Path(const std::string& name) const {
-        return m_dir.path().toStdString() + "/" + name;
+        return m_dir.Path() + "/" + name;
     }
 
     // A tune of `seconds` in `format`, called "tune" with the format's
@@ -254,7 +254,8 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, timeoutMs));
     }
 
-    QTemporaryDir m_dir;
+    // Plain POSIX: it removes names that are not UTF-8 too.
+    TempDir m_dir;
 };
 
 }  // namespace media_test

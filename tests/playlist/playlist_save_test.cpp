@@ -1,7 +1,6 @@
 // Saving under hostile conditions: a playlist the player cannot read, links
 // planted where the new file is written, files left by a player killed while
 // it saved.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,19 +28,7 @@ protected:
         struct stat st {};
         return ::lstat((m_path + "/" + name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
     }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        if (DIR* dir = ::opendir(m_path.c_str())) {
-            while (const dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") {
-                    names.insert(name);
-                }
-            }
-            ::closedir(dir);
-        }
-        return names;
-    }
+    std::set<std::string> Names() const { return m_dir.Names(); }
     // Reads a file whatever its mode.
     std::string ReadAnyMode(const std::string& name) const {
         const std::string path = m_path + "/" + name;

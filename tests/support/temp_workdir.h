@@ -34,6 +34,7 @@ public:
     void Write(const std::string& name, const std::string& bytes) const {
         std::ofstream(m_path + "/" + name, std::ios::binary) << bytes;
     }
+    std::set<std::string> Names() const { return m_dir.Names(); }
     std::string Read(const std::string& name) const {
         std::ifstream in(m_path + "/" + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
