@@ -220,9 +220,7 @@ class MediaTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
-    std::string Path(const std::string& name) const {
-        return m_dir.Path() + "/" + name;
-    }
+    std::string Path(const std::string& name) const { return m_dir.Path() + "/" + name; }
 
     // A tune of `seconds` in `format`, called "tune" with the format's
     // extension unless `name` gives the file name.
