@@ -10,7 +10,10 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
-  libgtest-dev libgmock-dev clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev
+  # the checks beside the tests (scripts/checks.sh): the format and shell lint,
+  # and clang with its libFuzzer and sanitizer runtimes for the fuzz targets
+  clang-format shellcheck clang libclang-rt-14-dev
   # playback: WAV (through libsndfile, the sndfile plugin of plugins-bad), MP3,
   # MIDI (fluidsynth) and two General MIDI soundfonts, which the tests both use
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -34,6 +34,7 @@ HOME=$runtime PULSE_RUNTIME_PATH=$runtime pulseaudio -n --daemonize=no --exit-id
   -L "module-native-protocol-unix socket=$runtime/native auth-anonymous=1" \
   >"$runtime/pulse.log" 2>&1 &
 pulse_pid=$!
+# shellcheck disable=SC2317  # runs from the EXIT trap
 stop_pulse() {
   kill "$pulse_pid" 2>/dev/null || true
   wait "$pulse_pid" 2>/dev/null || true

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared set-up of the whole-program benchmarks, on top of the end-to-end rig
 # (tests/e2e/rig.sh): a private X display with trayer, a private PulseAudio
 # with its null sink recorded at low latency, and the same environment for the
@@ -92,6 +93,7 @@ bench_with_soundfont() {
     name=$(basename "$font")
     held="$RIG_DIR/soundfont-$name"
     : >"$held"
+    # shellcheck disable=SC2016  # expanded by the sh -c inside the new namespace
     local view='mount --bind "$1" "$2" &&
         mount -t tmpfs tmpfs /usr/share/sounds/sf3 &&
         mount -t tmpfs tmpfs /usr/share/sounds/sf2 &&

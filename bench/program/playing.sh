@@ -67,7 +67,9 @@ for case in "${cases[@]}"; do
         base=$!
         rig_track "$base" "playbin ($label, run $run)"
         sleep "$lead"
-        rig_pid_alive "$ours" && rig_pid_alive "$base" || rig_fail "a player ended early"
+        if ! rig_pid_alive "$ours" || ! rig_pid_alive "$base"; then
+            rig_fail "a player ended early"
+        fi
         rig_expect_sound "$(rig_plus "$(rig_rec_now)" -1)" 0.5 "$label playing" >/dev/null
         ours0=$(cpu_s "$ours") base0=$(cpu_s "$base")
         sleep "$window"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Start-up without a playlist file: the file is made empty beside the
 # program, the user is told there is no music, and after that the player waits
 # in the tray, silent.

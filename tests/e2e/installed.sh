@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The player installed by `cmake --install` into a prefix nobody may write to,
 # run by an ordinary user (root would write there anyway). The playlist goes
 # to the user's data folder, made at the first save; turned read-only while

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Start-up before the tray host, as at login: the program waits a moment for
 # a tray with its window hidden. A tray that comes within that moment gets the
 # icon and the window never shows; a tray that comes later finds the window

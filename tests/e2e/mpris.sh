@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2015  # "check && check || rig_fail": rig_fail ends the scenario
 # Media control over the session bus: the program and playerctl share a
 # private bus with no StatusNotifierItem host on it, so the icon still goes to
 # the XEmbed tray; playerctl reads and drives the playback, and Quit over the

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Start-up with no tray to live in: after a short wait for one the window
 # shows instead of staying hidden. Once the user has clicked it, a tray that
 # starts later gets the icon while the window stays as it was.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers of the end-to-end scenarios; each scenario script sources this
 # file. A scenario runs the real program, copied into a folder of its own, on a
 # private X display with a tray host and a private PulseAudio whose null sink

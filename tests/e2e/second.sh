@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2015  # "check && check || rig_fail": rig_fail ends the scenario
 # One player per user, and files from the command line. --help, --version and
 # a wrong option answer without starting anything. With the player running, a
 # second start ends at once and the player shows its window; "melvane FILE"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The tray icon through a StatusNotifierItem host: xfce4-panel's status tray
 # on a private session bus. The program registers its item, the panel draws
 # the icon and a left click (the host's primary activation) shows the window.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The sound server goes away under a playing track and comes back. While there
 # is no server the player does not claim to play (MPRIS says Stopped), even
 # though GStreamer's default output would play into a silent stand-in; once

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A whole session on an XEmbed tray, as a user has it. At start the player
 # lives in the tray only, has registered itself for autostart and plays the
 # first entry. The window comes up from the tray icon; its buttons work with

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2015  # "check && check || rig_fail": rig_fail ends the scenario
 # The program as a native Wayland client (weston) with its icon on a
 # StatusNotifierItem host (xfce4-panel on XWayland, on a private session
 # bus). A Wayland client cannot place its own popup at a screen position, so

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2086  # host_edges hands each "X Y" point on as two words
 # The tray menu on a Wayland desktop: weston with XWayland, the tray host and
 # the program on XWayland, and a Wayland program (weston-terminal) that has
 # the keyboard, as when the user works in another program. Input is real:

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The window in real hands, with no tray: double-clicks on the list and on a
 # picture button do what was clicked once, and Hide leaves the window where
 # the user can reach it.

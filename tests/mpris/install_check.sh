@@ -1,4 +1,5 @@
 #!/bin/sh
+# shellcheck disable=SC2016,SC2020  # the manual must show "$XDG_DATA_HOME" as written; tr turns both = and ; into line breaks
 # Installs the build into a fresh prefix: the launcher entry must be valid and
 # name a program and an icon that were installed with it, the icon in every
 # hicolor size and scalable, with the AppStream description, the manual page
