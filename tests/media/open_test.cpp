@@ -19,7 +19,7 @@ using platform::MCIERR_DUPLICATE_ALIAS;
 using platform::MCIERR_INVALID_DEVICE_NAME;
 using platform::MCIERR_UNRECOGNIZED_COMMAND;
 
-constexpr qint64 kOpenBoundMs = 6000;
+constexpr qint64 kOpenBoundMs = kOpenTimeoutMs + 1000;
 
 // What is wrong with the file; the Broken ones are written by tunegen.
 enum class Bad { Missing, Unreadable, Broken, Directory, Fifo, NulInPath, VideoWithoutSound };
