@@ -73,8 +73,7 @@ TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
     // Waits prerolled, as the first track waits for the window.
     PumpFor(100);
     NotifyRecorder window;
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    PlayUntilNotified(*mci, window);
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
     ASSERT_TRUE(Drain());
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
@@ -95,9 +94,7 @@ TEST_F(MediaTest, VideoWithSoundPlaysItsSoundToTheEnd) {
     ASSERT_TRUE(tunegen::WriteVideoWithSound(video, &error)) << error;
     const std::string capture = Path("out.wav");
     auto mci = Layer(CaptureSink(capture));
-    NotifyRecorder window;
-    PlayToEnd(*mci, video, window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(*mci, video);
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
 
     const tunegen::Pcm pcm = ReadCapture(capture);
@@ -130,9 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Soundfonts, MidiLoudness, ::testing::ValuesIn(Installed
 TEST_F(MediaTest, PathThatIsNotUtf8OpensAndPlays) {
     const std::string capture = Path("out.wav");
     auto mci = Layer(CaptureSink(capture));
-    NotifyRecorder window;
-    PlayToEnd(*mci, MakeTune(Format::Wav, 0.5, "tune-\xff\xfe.wav"), window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(*mci, MakeTune(Format::Wav, 0.5, "tune-\xff\xfe.wav"));
     mci.reset();
     EXPECT_GT(ReadCapture(capture).Rms(), kAudibleRms);
 }
@@ -148,8 +143,7 @@ TEST_F(MediaTest, PlayAfterStopStartsFromTheBeginning) {
 
     QElapsedTimer clock;
     clock.start();
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PlayUntilNotified(*mci, window, 5000);
     // Resuming would end after the remaining 0.4 s.
     EXPECT_GT(clock.elapsed(), 850);
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
