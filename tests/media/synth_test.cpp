@@ -87,10 +87,6 @@ double SwingsPerSecond(const tunegen::Pcm& pcm) {
 
 class KeptSynthTest : public MediaTest {
 protected:
-    GstMciOptions Capturing(const std::string& capture, const std::string& soundfont = kTimGM6mb) {
-        return WithSink(ExactCaptureSink(capture), soundfont);
-    }
-
     // Plays `path` to its end and closes it.
     void PlayAndClose(GstMci& mci, const std::string& path) {
         PlayToSuccess(mci, path);
@@ -125,7 +121,7 @@ protected:
 class KeptSynthSound : public KeptSynthTest, public ::testing::WithParamInterface<std::string> {
 protected:
     GstMciOptions Capturing(const std::string& capture) {
-        return KeptSynthTest::Capturing(capture, GetParam());
+        return WithSink(ExactCaptureSink(capture), GetParam());
     }
 };
 

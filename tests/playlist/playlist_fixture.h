@@ -31,6 +31,14 @@ protected:
     std::string FilePath() const { return m_path + "/Music.mus"; }
     void WriteFile(const std::string& bytes) const { m_dir.Write("Music.mus", bytes); }
     std::string ReadFile() const { return m_dir.Read("Music.mus"); }
+    // The lines "/m/0.mid" .. "/m/<n-1>.mid", each ended by CR LF.
+    static std::string Lines(int n) {
+        std::string bytes;
+        for (int i = 0; i < n; ++i) {
+            bytes += "/m/" + std::to_string(i) + ".mid\r\n";
+        }
+        return bytes;
+    }
     // The counted entries, in order.
     static std::vector<std::string> Entries(const CMusicList& list) {
         std::vector<std::string> entries;

@@ -28,14 +28,10 @@ protected:
 };
 
 TEST_F(KeptLinesTest, LinesPastTheHundredthStayAfterTheEntriesThroughEveryEdit) {
-    std::string first;
-    for (int i = 0; i < 100; ++i) {
-        first += "/m/" + std::to_string(i) + ".mid\r\n";
-    }
     // Line ends of every kind, a lone carriage return, bytes that are not
     // UTF-8, an empty line, and no line break at the very end.
     const std::string tail = "/m/100.mid\n/m/101\r.mid\r\n\r\n/m/\xff\xfe.mp3\n/m/last.wav";
-    WriteFile(first + tail);
+    WriteFile(Lines(100) + tail);
 
     auto list = MakeList();
     ASSERT_EQ(list->GetCount(), 100);

@@ -37,11 +37,7 @@ TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntryAndAnLfOnlyFileSavesWithCrLf
 }
 
 TEST_F(StoreTest, LoadStopsAtOneHundredEntries) {
-    std::string bytes;
-    for (int i = 0; i < 150; ++i) {
-        bytes += "/m/" + std::to_string(i) + ".mid\r\n";
-    }
-    WriteFile(bytes);
+    WriteFile(Lines(150));
     auto list = MakeList();
     EXPECT_EQ(list->GetCount(), 100);
     EXPECT_EQ(list->GetMusic(99), "/m/99.mid");

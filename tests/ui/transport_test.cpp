@@ -8,8 +8,7 @@ namespace {
 
 class TransportTest : public DlgTest {
 protected:
-    // A window over a playlist of n entries /m/0.mid .. /m/(n-1).mid, with
-    // the start-up's own work forgotten.
+    // A window over Tunes(n), with the start-up's own work forgotten.
     CMelvaneDlg& StartWith(int n) {
         WritePlaylist(Tunes(n));
         CMelvaneDlg& dlg = Start();
