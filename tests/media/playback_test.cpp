@@ -1,10 +1,10 @@
 // Real playback: what comes out of the sink, and how long it lasts.
 #include <sys/stat.h>
 
-#include <fstream>
 #include <iostream>
 
 #include "media_fixture.h"
+#include "support/resident_memory.h"
 
 namespace media_test {
 namespace {
@@ -14,18 +14,6 @@ using platform::MCI_NOTIFY_SUCCESSFUL;
 constexpr double kTuneSeconds = 1.5;
 // Quieter than this is no melody: the tunes peak at 0.6 of full scale.
 constexpr double kAudibleRms = 0.03;
-
-// Resident memory of this process in kB, from /proc.
-long ResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
 
 class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<TuneKind> {
 protected:
@@ -167,18 +155,6 @@ TEST_F(MediaTest, StopSilencesTheTrack) {
     EXPECT_LT(info.st_size, 1.0 * bytesPerSecond);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kFreedMemoryIsHeldBack = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kFreedMemoryIsHeldBack = true;
-#else
-constexpr bool kFreedMemoryIsHeldBack = false;
-#endif
-#else
-constexpr bool kFreedMemoryIsHeldBack = false;
-#endif
-
 TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     if (kFreedMemoryIsHeldBack) {
         GTEST_SKIP() << "the address sanitizer quarantines freed memory";
@@ -197,7 +173,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     for (int i = 0; i < 3; ++i) {
         cycle();
     }
-    const long before = ResidentKb();
+    const long before = ResidentKiB();
     for (int i = 0; i < 10; ++i) {
         cycle();
     }
@@ -205,7 +181,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     ASSERT_TRUE(Drain());
     ASSERT_GT(before, 0);
     // A pipeline kept per close would be some 8 MB each, 80 MB in all.
-    EXPECT_LT(ResidentKb() - before, 30 * 1024);
+    EXPECT_LT(ResidentKiB() - before, 30 * 1024);
 }
 
 }  // namespace
