@@ -254,13 +254,23 @@ protected:
         return std::make_unique<GstMci>(options);
     }
 
-    // Opens `path` as "themidi", plays it with notify to `window` and waits for
-    // its notification (at most `timeoutMs`).
-    void PlayToEnd(GstMci& mci, const std::string& path, NotifyRecorder& window,
-                   int timeoutMs = 10000) {
-        ASSERT_EQ(mci.OpenElement(path, "themidi"), 0u);
+    // Plays the open "themidi" with notify to `window` and waits for its
+    // notification (at most `timeoutMs`).
+    static void PlayUntilNotified(GstMci& mci, NotifyRecorder& window, int timeoutMs = 10000) {
         ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
         ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, timeoutMs));
+    }
+    // Opens `path` as "themidi" and plays it as above.
+    static void PlayToEnd(GstMci& mci, const std::string& path, NotifyRecorder& window,
+                          int timeoutMs = 10000) {
+        ASSERT_EQ(mci.OpenElement(path, "themidi"), 0u);
+        PlayUntilNotified(mci, window, timeoutMs);
+    }
+    // Plays `path` to its end, which must be one success.
+    static void PlayToSuccess(GstMci& mci, const std::string& path) {
+        NotifyRecorder window;
+        PlayToEnd(mci, path, window);
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{platform::MCI_NOTIFY_SUCCESSFUL});
     }
 
     // Plain POSIX: it removes names that are not UTF-8 too.

@@ -155,9 +155,7 @@ TEST_F(MediaTest, StreamErrorGivesOneFailureAndSoDoesTheNextPlay) {
     // The output fails on its first write, after the track opened fine.
     auto mci = Layer("wavenc ! filesink location=/dev/full buffer-mode=unbuffered");
     NotifyRecorder window;
-    ASSERT_EQ(mci->OpenElement(MakeTune(Format::Wav, 1.0), "themidi"), 0u);
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PlayToEnd(*mci, MakeTune(Format::Wav, 1.0), window, 5000);
     ASSERT_TRUE(Drain());
     EXPECT_EQ(window.codes, Codes{MCI_NOTIFY_FAILURE});
 
@@ -183,8 +181,7 @@ TEST_F(MediaTest, OutputThatFailsGivesOneFailureThenOneOutputMessageOnceAnOutput
     // The track's own output is open already.
     ASSERT_EQ(::unlink(place.c_str()), 0);
     ASSERT_EQ(::mkdir(place.c_str(), 0700), 0);
-    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PlayUntilNotified(mci, window, 5000);
     ASSERT_EQ(mci.SendString("close themidi", nullptr), 0u);
     // The watch tries every 50 ms meanwhile, and finds no output.
     PumpFor(500);

@@ -80,9 +80,7 @@ TEST_P(BadInput, FailsAtOpenInBoundedTimeAndLeavesTheAliasFree) {
     EXPECT_NE(result, MCIERR_DEVICE_NOT_READY) << "the open waited out its bound";
     EXPECT_LT(clock.elapsed(), kOpenBoundMs);
 
-    NotifyRecorder window;
-    PlayToEnd(*mci, MakeTune(Format::Wav, 0.3, "after.wav"), window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(*mci, MakeTune(Format::Wav, 0.3, "after.wav"));
 }
 
 using tunegen::Broken;
@@ -109,8 +107,7 @@ TEST_F(MediaTest, OpenAliasIsRefusedAndTheOpenTrackPlaysOn) {
     EXPECT_EQ(mci->OpenElement(other, "TheMidi"), MCIERR_DUPLICATE_ALIAS);
 
     NotifyRecorder window;
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PlayUntilNotified(*mci, window, 5000);
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
 }
 
@@ -140,17 +137,12 @@ TEST_F(MediaTest, SequencerProbeFindsTheInstalledSynth) {
 
 TEST_F(MediaTest, WithoutASoundfontTheProbeAndMidiFailButOtherFormatsPlay) {
     ASSERT_EQ(::mkdir(Path("no-soundfonts").c_str(), 0755), 0);
-    GstMciOptions options;
-    options.sinkDescription = kFastSink;
-    options.soundfontPlaces = {Path("no-soundfonts")};
-    GstMci mci(options);
+    GstMci mci(WithSink(kFastSink, Path("no-soundfonts")));
     EXPECT_EQ(mci.OpenType(MCI_DEVTYPE_SEQUENCER), MCIERR_CANNOT_LOAD_DRIVER);
     EXPECT_NE(mci.SendString("close sequencer", nullptr), 0u);
 
     EXPECT_EQ(mci.OpenElement(MakeTune(Format::Midi, 0.3), "themidi"), MCIERR_CANNOT_LOAD_DRIVER);
-    NotifyRecorder window;
-    PlayToEnd(mci, MakeTune(Format::Mp3, 0.3), window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(mci, MakeTune(Format::Mp3, 0.3));
 }
 
 TEST_F(MediaTest, SoundfontSearchTakesTheFirstRealSoundfont) {

@@ -1,10 +1,10 @@
 // Real playback: what comes out of the sink, and how long it lasts.
 #include <sys/stat.h>
 
-#include <fstream>
 #include <iostream>
 
 #include "media_fixture.h"
+#include "support/resident_memory.h"
 
 namespace media_test {
 namespace {
@@ -14,18 +14,6 @@ using platform::MCI_NOTIFY_SUCCESSFUL;
 constexpr double kTuneSeconds = 1.5;
 // Quieter than this is no melody: the tunes peak at 0.6 of full scale.
 constexpr double kAudibleRms = 0.03;
-
-// Resident memory of this process in kB, from /proc.
-long ResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
 
 class RenderedPlayback : public MediaTest, public ::testing::WithParamInterface<TuneKind> {
 protected:
@@ -73,8 +61,7 @@ TEST_P(RenderedPlayback, TrackThatWaitedPrerolledStillPlaysWholeFromItsStart) {
     // Waits prerolled, as the first track waits for the window.
     PumpFor(100);
     NotifyRecorder window;
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    PlayUntilNotified(*mci, window);
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
     ASSERT_TRUE(Drain());
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
@@ -95,9 +82,7 @@ TEST_F(MediaTest, VideoWithSoundPlaysItsSoundToTheEnd) {
     ASSERT_TRUE(tunegen::WriteVideoWithSound(video, &error)) << error;
     const std::string capture = Path("out.wav");
     auto mci = Layer(CaptureSink(capture));
-    NotifyRecorder window;
-    PlayToEnd(*mci, video, window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(*mci, video);
     EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
 
     const tunegen::Pcm pcm = ReadCapture(capture);
@@ -130,9 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Soundfonts, MidiLoudness, ::testing::ValuesIn(Installed
 TEST_F(MediaTest, PathThatIsNotUtf8OpensAndPlays) {
     const std::string capture = Path("out.wav");
     auto mci = Layer(CaptureSink(capture));
-    NotifyRecorder window;
-    PlayToEnd(*mci, MakeTune(Format::Wav, 0.5, "tune-\xff\xfe.wav"), window);
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    PlayToSuccess(*mci, MakeTune(Format::Wav, 0.5, "tune-\xff\xfe.wav"));
     mci.reset();
     EXPECT_GT(ReadCapture(capture).Rms(), kAudibleRms);
 }
@@ -148,8 +131,7 @@ TEST_F(MediaTest, PlayAfterStopStartsFromTheBeginning) {
 
     QElapsedTimer clock;
     clock.start();
-    ASSERT_EQ(mci->SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 5000));
+    PlayUntilNotified(*mci, window, 5000);
     // Resuming would end after the remaining 0.4 s.
     EXPECT_GT(clock.elapsed(), 850);
     EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
@@ -173,18 +155,6 @@ TEST_F(MediaTest, StopSilencesTheTrack) {
     EXPECT_LT(info.st_size, 1.0 * bytesPerSecond);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kFreedMemoryIsHeldBack = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kFreedMemoryIsHeldBack = true;
-#else
-constexpr bool kFreedMemoryIsHeldBack = false;
-#endif
-#else
-constexpr bool kFreedMemoryIsHeldBack = false;
-#endif
-
 TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     if (kFreedMemoryIsHeldBack) {
         GTEST_SKIP() << "the address sanitizer quarantines freed memory";
@@ -203,7 +173,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     for (int i = 0; i < 3; ++i) {
         cycle();
     }
-    const long before = ResidentKb();
+    const long before = ResidentKiB();
     for (int i = 0; i < 10; ++i) {
         cycle();
     }
@@ -211,7 +181,7 @@ TEST_F(MediaTest, ClosedTracksGiveTheirMemoryBack) {
     ASSERT_TRUE(Drain());
     ASSERT_GT(before, 0);
     // A pipeline kept per close would be some 8 MB each, 80 MB in all.
-    EXPECT_LT(ResidentKb() - before, 30 * 1024);
+    EXPECT_LT(ResidentKiB() - before, 30 * 1024);
 }
 
 }  // namespace

@@ -87,15 +87,9 @@ double SwingsPerSecond(const tunegen::Pcm& pcm) {
 
 class KeptSynthTest : public MediaTest {
 protected:
-    GstMciOptions Capturing(const std::string& capture, const std::string& soundfont = kTimGM6mb) {
-        return WithSink(ExactCaptureSink(capture), soundfont);
-    }
-
     // Plays `path` to its end and closes it.
     void PlayAndClose(GstMci& mci, const std::string& path) {
-        NotifyRecorder window;
-        PlayToEnd(mci, path, window);
-        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        PlayToSuccess(mci, path);
         EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
     }
 
@@ -127,7 +121,7 @@ protected:
 class KeptSynthSound : public KeptSynthTest, public ::testing::WithParamInterface<std::string> {
 protected:
     GstMciOptions Capturing(const std::string& capture) {
-        return KeptSynthTest::Capturing(capture, GetParam());
+        return WithSink(ExactCaptureSink(capture), GetParam());
     }
 };
 
@@ -183,8 +177,7 @@ TEST_P(KeptSynthSound, ReplayStartsFromSilence) {
     const tunegen::Pcm first = ReadCapture(capture);
 
     window.codes.clear();
-    ASSERT_EQ(mci.SendString("play themidi notify", window.Hwnd()), 0u);
-    ASSERT_TRUE(PumpUntil([&] { return !window.codes.empty(); }, 10000));
+    PlayUntilNotified(mci, window);
     EXPECT_EQ(mci.SendString("close themidi", nullptr), 0u);
     const tunegen::Pcm replay = ReadCapture(capture);
 
@@ -199,8 +192,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
     // A soundfont of the test's own, so that it can go away: a synth that
     // still plays once the file is gone is one that kept it loaded.
     const std::string font = CopySoundfont();
-    GstMciOptions options = WithSink(kFastSink);
-    options.soundfontPlaces = {font};
+    GstMciOptions options = WithSink(kFastSink, font);
     options.keepSynthMs = 300;
     GstMci mci(options);
     ASSERT_EQ(mci.Soundfont(), font);
@@ -225,9 +217,7 @@ TEST_F(KeptSynthTest, SynthStaysLoadedForTheNextTrackThenIsLetGo) {
 // The synth waiting in a layer goes with the layer, soundfont and all.
 TEST_F(KeptSynthTest, LayerGoneLetsGoOfItsWaitingSynth) {
     const std::string font = CopySoundfont();
-    GstMciOptions options = WithSink(kFastSink);
-    options.soundfontPlaces = {font};
-    auto mci = std::make_unique<GstMci>(options);
+    auto mci = std::make_unique<GstMci>(WithSink(kFastSink, font));
     PlayAndClose(*mci, MakeTune(Format::Midi, 0.3));
     ASSERT_TRUE(Drain());
     ASSERT_GT(DescriptorsOf(font), 0);
@@ -256,9 +246,7 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
     const std::string installed = kTimGM6mb;
     const std::string font = CopySoundfont();
     const std::string late = WriteLateOrganMidi(Path("late.mid"));
-    GstMciOptions options = WithSink(ExactCaptureSink(Path("kept.wav")) + " sync=true");
-    options.soundfontPlaces = {font};
-    GstMci mci(options);
+    GstMci mci(WithSink(ExactCaptureSink(Path("kept.wav")) + " sync=true", font));
 
     PlayAndCloseWhile(mci, late, [&] {
         // The new file is only the start of the old one.
@@ -268,9 +256,7 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
         std::filesystem::rename(replacement, font);
     });
 
-    GstMciOptions fresh = WithSink(ExactCaptureSink(Path("fresh.wav")));
-    fresh.soundfontPlaces = {installed};
-    GstMci reference(fresh);
+    GstMci reference(WithSink(ExactCaptureSink(Path("fresh.wav")), installed));
     PlayAndClose(reference, late);
     const tunegen::Pcm expected = ReadCapture(Path("fresh.wav"));
     ASSERT_GT(expected.Rms(), 0.03);
@@ -283,9 +269,7 @@ TEST_F(KeptSynthTest, SoundfontReplacedWhilePlayingIsNotReadFrom) {
 TEST_F(KeptSynthTest, SoundfontChangedWhilePlayingIsNotReadFrom) {
     const std::string font = CopySoundfont();
     const std::string late = WriteLateOrganMidi(Path("late.mid"));
-    GstMciOptions options = WithSink(kRealTimeSink);
-    options.soundfontPlaces = {font};
-    GstMci mci(options);
+    GstMci mci(WithSink(kRealTimeSink, font));
 
     PlayAndCloseWhile(mci, late, [&] {
         std::filesystem::resize_file(font, std::filesystem::file_size(font) / 2);

@@ -47,20 +47,13 @@ TEST_F(TrackInfoTest, TaggedFileGivesItsTagsLengthAndAnAdvancingPosition) {
     EXPECT_EQ(info.positionUs, 0);
 
     ASSERT_EQ(layer->SendString("play themidi", nullptr), 0u);
+    const auto position = [&] {
+        layer->GetTrackInfo("themidi", &info);
+        return info.positionUs;
+    };
     std::int64_t first = -1;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            layer->GetTrackInfo("themidi", &info);
-            first = info.positionUs;
-            return first > 0;
-        },
-        10000));
-    EXPECT_TRUE(PumpUntil(
-        [&] {
-            layer->GetTrackInfo("themidi", &info);
-            return info.positionUs >= first + 200000;
-        },
-        10000))
+    ASSERT_TRUE(PumpUntil([&] { return (first = position()) > 0; }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return position() >= first + 200000; }, 10000))
         << "stuck at " << info.positionUs;
     EXPECT_LE(info.positionUs, info.lengthUs);
 

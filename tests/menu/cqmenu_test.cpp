@@ -1,10 +1,7 @@
 // CQMenu: the tray menu's order and sizes, how its items and band look, and
 // whole showings of it.
-#include <unistd.h>
-
-#include <fstream>
-
 #include "menu_fixture.h"
+#include "support/resident_memory.h"
 
 namespace menutest {
 namespace {
@@ -252,20 +249,6 @@ TEST_F(TrayShowingTest, BandIsPaintedOnceDespiteSelectionChangesAndChoiceIsPoste
     }
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kResidentSizeTellsLeaks = false;  // its quarantine keeps freed memory resident
-#else
-constexpr bool kResidentSizeTellsLeaks = true;
-#endif
-
-long ResidentKiB() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0;
-    long resident = 0;
-    statm >> pages >> resident;
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 TEST_F(TrayShowingTest, ManyShowingsLeaveNoMenusIconsBitmapsOrMemoryBehind) {
     const auto testIcon = MakeIcon(Qt::blue);
     const int menus = LiveMenuCount();
@@ -294,7 +277,7 @@ TEST_F(TrayShowingTest, ManyShowingsLeaveNoMenusIconsBitmapsOrMemoryBehind) {
     const long growth = ResidentKiB() - rssBefore;
     EXPECT_EQ(LiveMenuCount(), menus);
     EXPECT_EQ(Picture::LiveCount(), pictures);
-    if (kResidentSizeTellsLeaks) {
+    if (!kFreedMemoryIsHeldBack) {
         EXPECT_LT(growth, 4096) << "KiB";
     }
     EXPECT_TRUE(owner.commands.empty());

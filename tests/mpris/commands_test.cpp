@@ -6,17 +6,10 @@ namespace {
 using MprisCommandTest = MprisTest;
 
 Calls Opened(int index) {
-    return {"open /m/" + std::to_string(index) + ".mid alias themidi", "play themidi notify"};
+    return {"open " + Tune(index) + " alias themidi", "play themidi notify"};
 }
 Calls Stopped() {
     return {"stop themidi", "close themidi"};
-}
-Calls Reopen(int index) {
-    Calls calls = Stopped();
-    for (const std::string& call : Opened(index)) {
-        calls.push_back(call);
-    }
-    return calls;
 }
 
 // Each command in turn, from playing the first of three entries; the status
@@ -28,10 +21,10 @@ TEST_F(MprisCommandTest, TransportCommandsActAsTheWindowsButtons) {
         Calls calls;
         bool playing;
     } steps[] = {
-        {"stop", Stopped(), false},       {"pause", {}, false},  // pause never starts the music
-        {"play", Opened(0), true},        {"next", Reopen(1), true},
-        {"previous", Reopen(0), true},    {"previous", Reopen(2), true},  // wraps round
-        {"play-pause", Stopped(), false}, {"play-pause", Opened(2), true},
+        {"stop", Stopped(), false},          {"pause", {}, false},  // pause never starts the music
+        {"play", Opened(0), true},           {"next", Reopen(Tune(1)), true},
+        {"previous", Reopen(Tune(0)), true}, {"previous", Reopen(Tune(2)), true},  // wraps round
+        {"play-pause", Stopped(), false},    {"play-pause", Opened(2), true},
         {"pause", Stopped(), false},
     };
     for (const auto& step : steps) {

@@ -82,23 +82,11 @@ protected:
         DlgTest::TearDown();
     }
 
-    // Entries /m/0.mid .. /m/(n-1).mid.
-    static std::vector<std::string> Tunes(int n) {
-        std::vector<std::string> entries;
-        for (int i = 0; i < n; ++i) {
-            entries.push_back("/m/" + std::to_string(i) + ".mid");
-        }
-        return entries;
-    }
-
     // A window over `entries`, playing the first, on the bus; what start-up
     // did is forgotten.
     CMelvaneDlg& StartOnBus(const std::vector<std::string>& entries) {
         WritePlaylist(entries);
-        m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
-            m_mci, m_modal, m_app, m_autoStart, m_tray, m_shell, "/opt/melvane/melvane"});
-        m_app.mainWnd = platform::ToHwnd(m_dlg.get());
-        m_dlg->Create();
+        Start(&m_modal);
         m_player = std::make_unique<CMelvaneMpris>(*m_dlg);
         m_service =
             std::make_unique<platform::MprisService>(*m_player, QDBusConnection::sessionBus());

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,22 @@ protected:
     std::string FilePath() const { return m_path + "/Music.mus"; }
     void WriteFile(const std::string& bytes) const { m_dir.Write("Music.mus", bytes); }
     std::string ReadFile() const { return m_dir.Read("Music.mus"); }
+    // The lines "/m/0.mid" .. "/m/<n-1>.mid", each ended by CR LF.
+    static std::string Lines(int n) {
+        std::string bytes;
+        for (int i = 0; i < n; ++i) {
+            bytes += "/m/" + std::to_string(i) + ".mid\r\n";
+        }
+        return bytes;
+    }
+    // The counted entries, in order.
+    static std::vector<std::string> Entries(const CMusicList& list) {
+        std::vector<std::string> entries;
+        for (int i = 0; i < list.GetCount(); ++i) {
+            entries.push_back(list.GetMusic(i));
+        }
+        return entries;
+    }
 
     TempWorkDir m_dir;
     const std::string& m_path = m_dir.Path();

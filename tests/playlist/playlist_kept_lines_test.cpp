@@ -17,24 +17,21 @@ namespace {
 
 class KeptLinesTest : public PlaylistTest {
 protected:
-    static std::string Entries(const CMusicList& list) {
+    // The entries as the file holds them.
+    static std::string Saved(const CMusicList& list) {
         std::string bytes;
-        for (int i = 0; i < list.GetCount(); ++i) {
-            bytes += list.GetMusic(i) + "\r\n";
+        for (const std::string& entry : Entries(list)) {
+            bytes += entry + "\r\n";
         }
         return bytes;
     }
 };
 
 TEST_F(KeptLinesTest, LinesPastTheHundredthStayAfterTheEntriesThroughEveryEdit) {
-    std::string first;
-    for (int i = 0; i < 100; ++i) {
-        first += "/m/" + std::to_string(i) + ".mid\r\n";
-    }
     // Line ends of every kind, a lone carriage return, bytes that are not
     // UTF-8, an empty line, and no line break at the very end.
     const std::string tail = "/m/100.mid\n/m/101\r.mid\r\n\r\n/m/\xff\xfe.mp3\n/m/last.wav";
-    WriteFile(first + tail);
+    WriteFile(Lines(100) + tail);
 
     auto list = MakeList();
     ASSERT_EQ(list->GetCount(), 100);
@@ -47,20 +44,20 @@ TEST_F(KeptLinesTest, LinesPastTheHundredthStayAfterTheEntriesThroughEveryEdit) 
     list->SetMusic(99, "");
     list->SetCount(99);
     ASSERT_TRUE(list->Save());
-    EXPECT_EQ(ReadFile(), Entries(*list) + tail);
+    EXPECT_EQ(ReadFile(), Saved(*list) + tail);
 
     // Add one back: the kept lines now come from the file the delete wrote.
     list->SetMusic(99, "/m/new.mid");
     list->SetCount(100);
     ASSERT_TRUE(list->Save());
-    EXPECT_EQ(ReadFile(), Entries(*list) + tail);
+    EXPECT_EQ(ReadFile(), Saved(*list) + tail);
 
     // A new start loads the same 100 and keeps the same lines.
     auto again = MakeList();
     ASSERT_EQ(again->GetCount(), 100);
     EXPECT_EQ(again->GetMusic(99), "/m/new.mid");
     ASSERT_TRUE(again->Save());
-    EXPECT_EQ(ReadFile(), Entries(*list) + tail);
+    EXPECT_EQ(ReadFile(), Saved(*list) + tail);
 }
 
 // An over-long line cannot be shown as an entry: it is kept with its own line
@@ -73,10 +70,7 @@ TEST_F(KeptLinesTest, LinesLongerThanAnyPathAreKeptAfterTheEntries) {
     WriteFile(overLong1 + "/m/a.mid\r\n" + longest + "\r\n" + overLong2 + "/m/c.mid");
 
     auto list = MakeList();
-    ASSERT_EQ(list->GetCount(), 3);
-    EXPECT_EQ(list->GetMusic(0), "/m/a.mid");
-    EXPECT_EQ(list->GetMusic(1), longest);
-    EXPECT_EQ(list->GetMusic(2), "/m/c.mid");
+    EXPECT_EQ(Entries(*list), (std::vector<std::string>{"/m/a.mid", longest, "/m/c.mid"}));
     // What start-up opens ahead is the store's first entry.
     EXPECT_EQ(ReadFirstMusic(m_path), "/m/a.mid");
 

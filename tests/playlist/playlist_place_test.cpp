@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,11 +15,6 @@ namespace {
 
 bool Never(const std::string&) {
     return false;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 TEST(PlaylistPlaceTest, UserDataHomeFollowsXdgThenHome) {
@@ -102,7 +96,7 @@ TEST_F(PlaylistFolderTest, AMissingDataFolderIsMadeAtTheFirstSave) {
     list.SetCount(1);
     ASSERT_TRUE(list.Save());
     EXPECT_TRUE(m_prompts.app.empty());
-    EXPECT_EQ(ReadAll(folder + "/Music.mus"), "/m/a.mid\r\n");
+    EXPECT_EQ(ReadBytes(folder + "/Music.mus"), "/m/a.mid\r\n");
     ASSERT_EQ(::stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
@@ -130,12 +124,12 @@ TEST_F(PlaylistFolderTest, AFolderThatTurnsReadOnlyKeepsTheOldFileAndTheEntries)
         const bool failed = !list.Save();
         const bool told =
             m_prompts.app == std::vector<std::string>{"Can't save the playlist file:" + file + "!"};
-        const bool oldKept = ReadAll(file) == "/m/a.mid\r\n";
+        const bool oldKept = ReadBytes(file) == "/m/a.mid\r\n";
         const bool kept = list.GetCount() == 2 && list.GetMusic(1) == "/m/b.mid";
         if (::chmod(folder.c_str(), 0755) != 0) {
             return false;
         }
-        const bool savedLater = list.Save() && ReadAll(file) == "/m/a.mid\r\n/m/b.mid\r\n";
+        const bool savedLater = list.Save() && ReadBytes(file) == "/m/a.mid\r\n/m/b.mid\r\n";
         return failed && told && oldKept && kept && savedLater;
     }));
 }

@@ -10,11 +10,7 @@ using Calls = std::vector<std::string>;
 class PlaybackTest : public PlaylistTest {
 protected:
     std::unique_ptr<CMusicList> ListOf(int n) {
-        std::string bytes;
-        for (int i = 0; i < n; ++i) {
-            bytes += "/m/" + std::to_string(i) + ".mid\r\n";
-        }
-        WriteFile(bytes);
+        WriteFile(Lines(n));
         auto list = MakeList();
         m_mci.calls.clear();
         return list;

@@ -24,12 +24,8 @@ TEST_F(StoreTest, MissingFileIsCreatedEmptyBesideTheWorkingDirectory) {
 
 TEST_F(StoreTest, LinesLoadWholeWithEmptyLinesAndEitherLineEnd) {
     WriteFile("/m/a.mid\r\n\r\n/m/c d.mp3\n/m/last.wav");
-    auto list = MakeList();
-    ASSERT_EQ(list->GetCount(), 4);
-    EXPECT_EQ(list->GetMusic(0), "/m/a.mid");
-    EXPECT_EQ(list->GetMusic(1), "");
-    EXPECT_EQ(list->GetMusic(2), "/m/c d.mp3");
-    EXPECT_EQ(list->GetMusic(3), "/m/last.wav");
+    EXPECT_EQ(Entries(*MakeList()),
+              (std::vector<std::string>{"/m/a.mid", "", "/m/c d.mp3", "/m/last.wav"}));
 }
 
 TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntryAndAnLfOnlyFileSavesWithCrLf) {
@@ -41,11 +37,7 @@ TEST_F(StoreTest, TrailingLineBreakGivesNoExtraEntryAndAnLfOnlyFileSavesWithCrLf
 }
 
 TEST_F(StoreTest, LoadStopsAtOneHundredEntries) {
-    std::string bytes;
-    for (int i = 0; i < 150; ++i) {
-        bytes += "/m/" + std::to_string(i) + ".mid\r\n";
-    }
-    WriteFile(bytes);
+    WriteFile(Lines(150));
     auto list = MakeList();
     EXPECT_EQ(list->GetCount(), 100);
     EXPECT_EQ(list->GetMusic(99), "/m/99.mid");

@@ -42,18 +42,31 @@ bool SomeoneWaitsOnLock(ino_t inode) {
     return false;
 }
 
-// A listening socket at `path`, as a first start leaves it.
-int ListenAt(const std::string& path) {
+// A socket bound at `path`, and listening if `listen`, as a first start
+// leaves it; -1 if it could not be made.
+int SocketAt(const std::string& path, bool listen = true) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, 4) != 0) {
+        (listen && ::listen(fd, 4) != 0)) {
         ::close(fd);
         return -1;
     }
     return fd;
+}
+
+bool Ready(const std::future<platform::InstanceClaim>& claim) {
+    return claim.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+// A first player's server on `fd`, keeping the files of every request.
+std::unique_ptr<platform::InstanceServer> Serve(int fd, std::vector<Files>& requests) {
+    auto server = std::make_unique<platform::InstanceServer>(fd);
+    QObject::connect(server.get(), &platform::InstanceServer::OpenRequested,
+                     [&requests](const Files& files) { requests.push_back(files); });
+    return server;
 }
 
 // A private runtime folder, as the session gives one.
@@ -65,14 +78,15 @@ protected:
     }
     std::string SocketPath() const { return m_folder + "/melvane.socket"; }
 
-    // Claims from another thread, as a second start would, while this thread
-    // runs the first player's event loop.
+    // Claims from another thread, as another start would.
+    std::future<platform::InstanceClaim> ClaimAsync(const Files& files) {
+        return std::async(std::launch::async,
+                          [this, files] { return platform::ClaimInstance(m_folder, files); });
+    }
+    // The same, while this thread runs the first player's event loop.
     platform::InstanceClaim ClaimBeside(const Files& files) {
-        auto claim = std::async(std::launch::async,
-                                [this, files] { return platform::ClaimInstance(m_folder, files); });
-        EXPECT_TRUE(QTest::qWaitFor(
-            [&] { return claim.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-            kWaitMs));
+        auto claim = ClaimAsync(files);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return Ready(claim); }, kWaitMs));
         return claim.get();
     }
 
@@ -145,11 +159,9 @@ TEST_F(InstanceTest, BrokenRequestsAreRefused) {
 TEST_F(InstanceTest, TheFirstStartListensAndALaterOneHandsItsFilesOver) {
     const platform::InstanceClaim first = platform::ClaimInstance(m_folder, {});
     ASSERT_EQ(first.outcome, Outcome::kFirst) << first.error;
-    platform::InstanceServer server(first.listeningFd);
-    ASSERT_TRUE(server.IsListening());
     std::vector<Files> requests;
-    QObject::connect(&server, &platform::InstanceServer::OpenRequested,
-                     [&](const Files& files) { requests.push_back(files); });
+    const auto server = Serve(first.listeningFd, requests);
+    ASSERT_TRUE(server->IsListening());
 
     const Files files{"/m/b.mid", "/m/\xff a.wav"};
     const platform::InstanceClaim second = ClaimBeside(files);
@@ -162,11 +174,8 @@ TEST_F(InstanceTest, TheFirstStartListensAndALaterOneHandsItsFilesOver) {
 
 TEST_F(InstanceTest, ASocketLeftByAPlayerThatEndedIsTakenOver) {
     // Bound once and closed: the file stays, nobody listens on it.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, SocketPath().c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const int fd = SocketAt(SocketPath(), false);
+    ASSERT_GE(fd, 0);
     ::close(fd);
 
     const platform::InstanceClaim claim = platform::ClaimInstance(m_folder, {"/m/a.mid"});
@@ -179,7 +188,7 @@ TEST_F(InstanceTest, ASocketLeftByAPlayerThatEndedIsTakenOver) {
 }
 
 TEST_F(InstanceTest, SomethingThatTakesTheRequestWithoutAnsweringIsNotObeyed) {
-    const int fd = ListenAt(SocketPath());
+    const int fd = SocketAt(SocketPath());
     ASSERT_GE(fd, 0);
     std::atomic<bool> stop{false};
     std::thread mute([&] {
@@ -208,22 +217,17 @@ TEST_F(InstanceTest, AStartWaitsForTheOneBeforeItToListen) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     struct stat st {};
     ASSERT_EQ(::fstat(lock, &st), 0);
-    auto claim = std::async(std::launch::async,
-                            [this] { return platform::ClaimInstance(m_folder, {"/m/b.mid"}); });
+    auto claim = ClaimAsync({"/m/b.mid"});
     const bool waited = QTest::qWaitFor([&] { return SomeoneWaitsOnLock(st.st_ino); }, kWaitMs);
     EXPECT_TRUE(waited) << "the start did not wait for the lock";
-    const int listening = waited ? ListenAt(SocketPath()) : -1;
+    const int listening = waited ? SocketAt(SocketPath()) : -1;
     std::unique_ptr<platform::InstanceServer> server;
     std::vector<Files> requests;
     if (listening >= 0) {
-        server = std::make_unique<platform::InstanceServer>(listening);
-        QObject::connect(server.get(), &platform::InstanceServer::OpenRequested,
-                         [&](const Files& files) { requests.push_back(files); });
+        server = Serve(listening, requests);
     }
     ::close(lock);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return claim.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
-        kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ready(claim); }, kWaitMs));
     const platform::InstanceClaim result = claim.get();
     EXPECT_EQ(result.outcome, Outcome::kHandedOver) << result.error;
     EXPECT_EQ(requests, (std::vector<Files>{{"/m/b.mid"}}));
@@ -233,21 +237,16 @@ TEST_F(InstanceTest, AStartWaitsForTheOneBeforeItToListen) {
 }
 
 TEST_F(InstanceTest, TwoStartsAtOnceMakeOnePlayer) {
-    auto claimA = std::async(std::launch::async,
-                             [this] { return platform::ClaimInstance(m_folder, {"/m/a.mid"}); });
-    auto claimB = std::async(std::launch::async,
-                             [this] { return platform::ClaimInstance(m_folder, {"/m/b.mid"}); });
+    auto claimA = ClaimAsync({"/m/a.mid"});
+    auto claimB = ClaimAsync({"/m/b.mid"});
     std::unique_ptr<platform::InstanceServer> server;
     std::vector<Files> requests;
     std::vector<platform::InstanceClaim> claims;
     auto take = [&](std::future<platform::InstanceClaim>& claim) {
-        if (claim.valid() &&
-            claim.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) {
+        if (claim.valid() && Ready(claim)) {
             claims.push_back(claim.get());
             if (claims.back().outcome == Outcome::kFirst) {
-                server = std::make_unique<platform::InstanceServer>(claims.back().listeningFd);
-                QObject::connect(server.get(), &platform::InstanceServer::OpenRequested,
-                                 [&](const Files& files) { requests.push_back(files); });
+                server = Serve(claims.back().listeningFd, requests);
             }
         }
     };

@@ -17,28 +17,13 @@ inline std::optional<std::string> UnescapeString(const std::string& value) {
             out += value[i];
             continue;
         }
-        if (++i == value.size()) {
+        // \s \n \t \r \\, and no other escape.
+        const std::size_t escape =
+            ++i < value.size() ? std::string("sntr\\").find(value[i]) : std::string::npos;
+        if (escape == std::string::npos) {
             return std::nullopt;
         }
-        switch (value[i]) {
-            case 's':
-                out += ' ';
-                break;
-            case 'n':
-                out += '\n';
-                break;
-            case 't':
-                out += '\t';
-                break;
-            case 'r':
-                out += '\r';
-                break;
-            case '\\':
-                out += '\\';
-                break;
-            default:
-                return std::nullopt;
-        }
+        out += " \n\t\r\\"[escape];
     }
     return out;
 }

@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -35,10 +34,7 @@ public:
         std::ofstream(m_path + "/" + name, std::ios::binary) << bytes;
     }
     std::set<std::string> Names() const { return m_dir.Names(); }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(m_path + "/" + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    std::string Read(const std::string& name) const { return ReadBytes(m_path + "/" + name); }
 
 private:
     TempDir m_dir;

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 
 #include "platform/autostart_xdg.h"
 #include "support/desktop_entry_parser.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -24,10 +24,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
     std::string Dir() const { return m_dir.path().toStdString() + "/autostart"; }
     std::string Entry() const { return Dir() + "/DefName.desktop"; }
-    std::string Contents() const {
-        std::ifstream in(Entry(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string Contents() const { return ReadBytes(Entry()); }
 
     QTemporaryDir m_dir;
 };

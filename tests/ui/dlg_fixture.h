@@ -25,6 +25,18 @@
 #include "ui/skin.h"
 #include "wincompat/wnd_qt.h"
 
+using Calls = std::vector<std::string>;
+
+// The playlist entry "/m/<index>.mid".
+inline std::string Tune(int index) {
+    return "/m/" + std::to_string(index) + ".mid";
+}
+// What the window sends to stop the track and play `path` instead.
+inline Calls Reopen(const std::string& path) {
+    return {"stop themidi", "close themidi", "open " + path + " alias themidi",
+            "play themidi notify"};
+}
+
 class DlgTest : public ::testing::Test {
 protected:
     DlgTest() : m_autoStart(m_journal), m_tray(m_journal) { m_mci.journal = &m_journal; }
@@ -39,21 +51,26 @@ protected:
             out << entry << "\r\n";
         }
     }
-    // A playlist two entries short of full, for the 100-entry cap.
-    void WriteNearlyFullPlaylist() {
+    // Entries Tune(first) .. Tune(first + n - 1).
+    static std::vector<std::string> Tunes(int n, int first = 0) {
         std::vector<std::string> entries;
-        for (int i = 0; i < 98; ++i) {
-            entries.push_back("/m/" + std::to_string(100 + i) + ".mid");
+        for (int i = first; i < first + n; ++i) {
+            entries.push_back(Tune(i));
         }
-        WritePlaylist(entries);
+        return entries;
     }
+    // A playlist two entries short of full, for the 100-entry cap.
+    void WriteNearlyFullPlaylist() { WritePlaylist(Tunes(98, 100)); }
     std::string ReadPlaylist() const { return m_dir.Read("Music.mus"); }
 
-    // Constructs and creates the window as start-up does; the journal then
-    // holds only what creation did.
-    CMelvaneDlg& Start() {
-        m_dlg = std::make_unique<CMelvaneDlg>(CMelvaneDlg::Services{
-            m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell, m_exePath});
+    // Constructs and creates the window as start-up does, with `prompts` in
+    // place of m_prompts if given; the journal then holds only what creation
+    // did.
+    CMelvaneDlg& Start(FakePrompts* prompts = nullptr, const std::string& folder = std::string(),
+                       const std::vector<std::string>& files = {}) {
+        m_dlg = std::make_unique<CMelvaneDlg>(
+            CMelvaneDlg::Services{m_mci, prompts != nullptr ? *prompts : m_prompts, m_app,
+                                  m_autoStart, m_tray, m_shell, m_exePath, folder, files});
         m_app.mainWnd = platform::ToHwnd(m_dlg.get());
         m_journal.clear();
         m_dlg->Create();
@@ -90,5 +107,3 @@ protected:
     FakeShell m_shell;
     std::unique_ptr<CMelvaneDlg> m_dlg;
 };
-
-using Calls = std::vector<std::string>;

@@ -217,12 +217,9 @@ TEST_F(EditingTest, ADoubleClickOnAPictureButtonRunsItsCommandOnce) {
         }
         EXPECT_EQ(ReadPlaylist(), file);
         doubleClick(dlg.m_btnFirst);
-        EXPECT_EQ(MciCalls(),
-                  (Calls{"stop themidi", "close themidi",
-                         "open " + left[style].front() + " alias themidi", "play themidi notify"}));
+        EXPECT_EQ(MciCalls(), Reopen(left[style].front()));
         doubleClick(dlg.m_btnFinal);
-        EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi", "open /m/d.mid alias themidi",
-                                     "play themidi notify"}));
+        EXPECT_EQ(MciCalls(), Reopen("/m/d.mid"));
     }
     dlg.hide();
 }

@@ -5,15 +5,6 @@ namespace {
 // Files named on the command line, at start or handed over by a later start.
 class OpenFilesTest : public DlgTest {
 protected:
-    CMelvaneDlg& StartWith(const std::vector<std::string>& files, const std::string& folder = "") {
-        m_dlg = std::make_unique<CMelvaneDlg>(
-            CMelvaneDlg::Services{m_mci, m_prompts, m_app, m_autoStart, m_tray, m_shell,
-                                  "/opt/melvane/melvane", folder, files});
-        m_app.mainWnd = platform::ToHwnd(m_dlg.get());
-        m_journal.clear();
-        m_dlg->Create();
-        return *m_dlg;
-    }
     // Opens, in order, of the media layer.
     std::vector<std::string> Opened() const {
         std::vector<std::string> opened;
@@ -28,7 +19,7 @@ protected:
 
 TEST_F(OpenFilesTest, FilesNamedAtStartAreAddedSavedAndTheFirstPlaysInsteadOfTheList) {
     WritePlaylist({"/m/x.mid"});
-    StartWith({"/m/c.mid", "/m/b.mid"});
+    Start(nullptr, "", {"/m/c.mid", "/m/b.mid"});
     EXPECT_EQ(ListItems(), (Calls{"/m/b.mid", "/m/c.mid", "/m/x.mid"}));
     EXPECT_EQ(ReadPlaylist(), "/m/b.mid\r\n/m/c.mid\r\n/m/x.mid\r\n");
     // The playlist's own first entry is never opened.
@@ -49,8 +40,7 @@ TEST_F(OpenFilesTest, ARunningPlayerStopsWhatPlaysForTheNamedFile) {
     m_dlg->OnOpenRequest({"/m/\xff z.wav"});
     EXPECT_EQ(ListItems(), (Calls{"/m/x.mid", "/m/y.mid", "/m/\xff z.wav"}));
     EXPECT_EQ(ReadPlaylist(), "/m/x.mid\r\n/m/y.mid\r\n/m/\xff z.wav\r\n");
-    EXPECT_EQ(MciCalls(), (Calls{"stop themidi", "close themidi",
-                                 "open /m/\xff z.wav alias themidi", "play themidi notify"}));
+    EXPECT_EQ(MciCalls(), Reopen("/m/\xff z.wav"));
     EXPECT_EQ(m_dlg->m_playlist.m_nCurrent, 2);
     EXPECT_EQ(m_dlg->m_bPlaying, 1);
     EXPECT_FALSE(m_dlg->isVisible());
@@ -111,12 +101,10 @@ TEST_F(OpenFilesTest, ThePlaylistFolderGivenIsTheOneUsed) {
     QTemporaryDir data;
     const std::string folder = data.path().toStdString() + "/melvane";
     WritePlaylist({"/m/here.mid"});
-    StartWith({"/m/a.mid"}, folder);
+    Start(nullptr, folder, {"/m/a.mid"});
     EXPECT_EQ(ListItems(), (Calls{"/m/a.mid"}));
     EXPECT_EQ(ReadPlaylist(), "/m/here.mid\r\n");
-    std::ifstream in(folder + "/Music.mus", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
-              "/m/a.mid\r\n");
+    EXPECT_EQ(ReadBytes(folder + "/Music.mus"), "/m/a.mid\r\n");
 }
 
 }  // namespace

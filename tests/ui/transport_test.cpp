@@ -8,22 +8,12 @@ namespace {
 
 class TransportTest : public DlgTest {
 protected:
-    // A window over a playlist of n entries /m/0.mid .. /m/(n-1).mid, with
-    // the start-up's own work forgotten.
+    // A window over Tunes(n), with the start-up's own work forgotten.
     CMelvaneDlg& StartWith(int n) {
-        std::vector<std::string> entries;
-        for (int i = 0; i < n; ++i) {
-            entries.push_back("/m/" + std::to_string(i) + ".mid");
-        }
-        WritePlaylist(entries);
+        WritePlaylist(Tunes(n));
         CMelvaneDlg& dlg = Start();
         Clear();
         return dlg;
-    }
-    static Calls Reopen(int index) {
-        const std::string path = "/m/" + std::to_string(index) + ".mid";
-        return {"stop themidi", "close themidi", "open " + path + " alias themidi",
-                "play themidi notify"};
     }
 };
 
@@ -41,16 +31,16 @@ TEST_F(TransportTest, EndOfTrackGoesOnOrRepeatsAndWrapsAndOtherEndsAreIgnored) {
     QCoreApplication::postEvent(&dlg,
                                 new platform::MciNotifyEvent(platform::MCI_NOTIFY_SUCCESSFUL, 1));
     QCoreApplication::processEvents();
-    EXPECT_EQ(MciCalls(), Reopen(2));
+    EXPECT_EQ(MciCalls(), Reopen(Tune(2)));
 
     Clear();
     dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
-    EXPECT_EQ(MciCalls(), Reopen(0));
+    EXPECT_EQ(MciCalls(), Reopen(Tune(0)));
 
     Clear();
     dlg.OnCommand(IDC_REPEATONE, 0);
     dlg.OnMciNotify(platform::MCI_NOTIFY_SUCCESSFUL, 7);
-    EXPECT_EQ(MciCalls(), Reopen(0));
+    EXPECT_EQ(MciCalls(), Reopen(Tune(0)));
 }
 
 // A track that broke off (its output went away) stops the player as a stop
@@ -122,7 +112,7 @@ TEST_F(TransportTest, StepCommandsWrapAndOnlyFirstAndFinalStartTheTimer) {
         dlg.OnStop();
         Clear();
         dlg.OnCommand(step.command, 0);
-        EXPECT_EQ(MciCalls(), Reopen(step.index)) << step.command;
+        EXPECT_EQ(MciCalls(), Reopen(Tune(step.index))) << step.command;
         EXPECT_EQ(dlg.m_bPlaying, 1) << step.command;
         EXPECT_EQ(dlg.IsTimerRunning(), step.timer) << step.command;
     }
@@ -201,7 +191,7 @@ TEST_F(TransportTest, AFailedOpenLeavesThePlayerStoppedAndPlayStartsAgain) {
     };
     for (const auto& path : paths) {
         SCOPED_TRACE(path.path);
-        const std::string bad = "/m/" + std::to_string(path.failing) + ".mid";
+        const std::string bad = Tune(path.failing);
         m_mci.badPaths.clear();
         dlg.OnCommand(IDC_FIRST, 0);
         ASSERT_EQ(dlg.m_bPlaying, 1);
@@ -254,10 +244,6 @@ protected:
             m_dlg->hide();
         }
         DlgTest::TearDown();
-    }
-    static Calls Reopen(const std::string& path) {
-        return {"stop themidi", "close themidi", "open " + path + " alias themidi",
-                "play themidi notify"};
     }
 };
 

@@ -56,12 +56,30 @@ protected:
     }
 };
 
+// Tray hosts that draw menus themselves get the plain list; it must offer
+// what the owner-drawn menu offers, in its order.
 TEST_F(TrayMenuTest, ItemsComeInTheirFinalOrderAndEveryShowingReleasesItsMenus) {
     Start();
     const int menus = platform::LiveMenuCount();
+    const std::vector<platform::HostMenuEntry> entries = CMelvaneDlg::TrayMenuEntries();
+    ASSERT_EQ(entries.size(), std::size(kTrayMenuSteps));
     std::vector<int> ids;
-    for (int downs = 1; downs <= 10; ++downs) {
-        ids.push_back(Choose(downs));
+    for (std::size_t pos = 0; pos < entries.size(); ++pos) {
+        SCOPED_TRACE(pos);
+        const int chosen = Choose(static_cast<int>(pos) + 1);
+        ids.push_back(chosen);
+        const platform::HostMenuEntry& entry = entries[pos];
+        if (entry.id == 0) {
+            EXPECT_TRUE(chosen == ID_TRAY_SEP1 || chosen == ID_TRAY_SEP2) << chosen;
+            EXPECT_TRUE(entry.text.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(chosen, entry.id);
+        // The owner-drawn item of that command shows its step's text.
+        const auto step = std::find_if(std::begin(kTrayMenuSteps), std::end(kTrayMenuSteps),
+                                       [&](const TrayMenuStep& s) { return s.id == chosen; });
+        ASSERT_NE(step, std::end(kTrayMenuSteps));
+        EXPECT_EQ(entry.text, QString::fromUtf8(step->text));
     }
     EXPECT_EQ(ids, (std::vector<int>{ID_TRAY_OPTION, ID_TRAY_SEP1, ID_TRAY_FIRST, ID_TRAY_LAST,
                                      ID_TRAY_PLAY, ID_TRAY_STOP, ID_TRAY_NEXT, ID_TRAY_FINAL,
@@ -71,31 +89,8 @@ TEST_F(TrayMenuTest, ItemsComeInTheirFinalOrderAndEveryShowingReleasesItsMenus) 
     EXPECT_EQ(platform::LiveMenuCount(), menus);
 }
 
-// Tray hosts that draw menus themselves get the plain list; it must offer
-// what the owner-drawn menu offers, in its order.
-TEST_F(TrayMenuTest, HostMenuListsTheOwnerDrawnMenusEntriesInItsOrder) {
-    Start();
-    const std::vector<platform::HostMenuEntry> entries = CMelvaneDlg::TrayMenuEntries();
-    ASSERT_EQ(entries.size(), std::size(kTrayMenuSteps));
-    for (std::size_t pos = 0; pos < entries.size(); ++pos) {
-        const int chosen = Choose(static_cast<int>(pos) + 1);
-        const platform::HostMenuEntry& entry = entries[pos];
-        if (entry.id == 0) {
-            EXPECT_TRUE(chosen == ID_TRAY_SEP1 || chosen == ID_TRAY_SEP2) << pos << ": " << chosen;
-            EXPECT_TRUE(entry.text.isEmpty()) << pos;
-            continue;
-        }
-        EXPECT_EQ(chosen, entry.id) << pos;
-        // The owner-drawn item of that command shows its step's text.
-        const auto step = std::find_if(std::begin(kTrayMenuSteps), std::end(kTrayMenuSteps),
-                                       [&](const TrayMenuStep& s) { return s.id == chosen; });
-        ASSERT_NE(step, std::end(kTrayMenuSteps)) << pos;
-        EXPECT_EQ(entry.text, QString::fromUtf8(step->text)) << pos;
-    }
-}
-
 TEST_F(TrayMenuTest, ChosenCommandsActThroughTheWindow) {
-    WritePlaylist({"/m/0.mid", "/m/1.mid", "/m/2.mid"});
+    WritePlaylist(Tunes(3));
     Start();
     Clear();
     Choose(6, false);  // " Stop"

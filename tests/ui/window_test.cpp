@@ -126,9 +126,7 @@ TEST_F(WindowTest, InitialisationRunsInOrderAndPlaysTheFirstFileEntry) {
                      "autostart: close", "mci: open /music/b.mid alias themidi",
                      "mci: play themidi notify"}));
     // The list sorts without regard to case; the playlist keeps the file's order.
-    EXPECT_EQ(dlg.m_listMusic.GetText(0), "/music/a.mid");
-    EXPECT_EQ(dlg.m_listMusic.GetText(1), "/music/b.mid");
-    EXPECT_EQ(dlg.m_listMusic.GetText(2), "/music/C.mid");
+    EXPECT_EQ(ListItems(), (Calls{"/music/a.mid", "/music/b.mid", "/music/C.mid"}));
     EXPECT_EQ(dlg.m_bPlaying, 1);
     EXPECT_TRUE(dlg.IsTimerRunning());
     EXPECT_EQ(m_mci.lastCallback, platform::ToHwnd(&dlg));
