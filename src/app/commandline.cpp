@@ -3,7 +3,7 @@
 namespace {
 
 // Relative names are taken from where the command was given, before start-up
-// moves to the program's folder; "." parts and doubled slashes go.
+// moves to the program's folder; "." names and doubled slashes go.
 std::string MakeAbsolute(const std::string& path, const std::string& workingDirectory) {
     const std::string whole = path.front() == '/' ? path : workingDirectory + "/" + path;
     std::string clean;
@@ -13,9 +13,9 @@ std::string MakeAbsolute(const std::string& path, const std::string& workingDire
         if (end == std::string::npos) {
             end = whole.size();
         }
-        const std::string part = whole.substr(start, end - start);
-        if (!part.empty() && part != ".") {
-            clean += "/" + part;
+        const std::string name = whole.substr(start, end - start);
+        if (!name.empty() && name != ".") {
+            clean += "/" + name;
         }
         start = end + 1;
     }

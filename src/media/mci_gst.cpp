@@ -586,7 +586,7 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const mci_gst::L
     GstElement* parsed =
         gst_parse_bin_from_description(options.sinkDescription.c_str(), TRUE, &raw);
     ErrorPtr parseError(raw);
-    GstElement* const parts[] = {
+    GstElement* const elements[] = {
         gst_element_factory_make("filesrc", nullptr),
         gst_element_factory_make(sndfile ? mci_gst::kSndfileDecoder : "decodebin", nullptr),
         gst_element_factory_make("audioconvert", nullptr),
@@ -594,21 +594,21 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const mci_gst::L
         parsed,
     };
     bool complete = !parseError;
-    for (GstElement* part : parts) {
-        if (part == nullptr) {
+    for (GstElement* element : elements) {
+        if (element == nullptr) {
             complete = false;
         } else {
-            gst_bin_add(GST_BIN_CAST(pipeline.get()), part);
+            gst_bin_add(GST_BIN_CAST(pipeline.get()), element);
         }
     }
     if (!complete) {
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
-    GstElement* const source = parts[0];
-    GstElement* const decoder = parts[1];
-    GstElement* const convert = parts[2];
-    GstElement* const resample = parts[3];
-    GstElement* const sink = parts[4];
+    GstElement* const source = elements[0];
+    GstElement* const decoder = elements[1];
+    GstElement* const convert = elements[2];
+    GstElement* const resample = elements[3];
+    GstElement* const sink = elements[4];
     PadPtr sinkPad(gst_element_get_static_pad(sink, "sink"));
     if (!sinkPad || !gst_element_link(source, decoder) ||
         (sndfile && !mci_gst::LinkSndfileDecoder(decoder, convert, sndfileFrames)) ||
