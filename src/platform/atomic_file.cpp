@@ -30,6 +30,22 @@ std::string NamePart(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
+// Whether `name` is one that AtomicFile gives a new file for `targetName`.
+bool IsTempName(const std::string& name, const std::string& targetName) {
+    // "<target>.tmp" and then only letters and digits (earlier versions used
+    // the process id).
+    const std::string prefix = targetName + kTempInfix;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
+        return false;
+    }
+    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void RemoveLeftoverTemps(const std::string& target) {
     DIR* dir = ::opendir(DirectoryPart(target).c_str());
     if (dir == nullptr) {
@@ -39,7 +55,7 @@ void RemoveLeftoverTemps(const std::string& target) {
     const std::string targetName = NamePart(target);
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (!IsAtomicTempName(name, targetName)) {
+        if (!IsTempName(name, targetName)) {
             continue;
         }
         // Regular files only, never through a link, and only the file that
@@ -62,21 +78,6 @@ void RemoveLeftoverTemps(const std::string& target) {
 }
 
 }  // namespace
-
-bool IsAtomicTempName(const std::string& name, const std::string& targetName) {
-    // "<target>.tmp" and then only letters and digits (earlier versions used
-    // the process id).
-    const std::string prefix = targetName + kTempInfix;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
-        return false;
-    }
-    for (std::size_t i = prefix.size(); i < name.size(); ++i) {
-        if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) {
-            return false;
-        }
-    }
-    return true;
-}
 
 AtomicFile::AtomicFile(std::string target, mode_t mode) : m_target(std::move(target)) {
     RemoveLeftoverTemps(m_target);
@@ -128,6 +129,15 @@ bool AtomicFile::Commit() {
     }
     m_committed = ::rename(m_temp.c_str(), m_target.c_str()) == 0;
     return m_committed;
+}
+
+void MakeFoldersFor(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        if (::mkdir(path.substr(0, slash).c_str(), 0700) != 0 && errno != EEXIST) {
+            return;
+        }
+    }
 }
 
 bool ReplaceFileWith(const std::string& target, const std::string& bytes, mode_t mode) {

@@ -27,10 +27,6 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // False when the new file could not be made; nothing else will work then.
-    bool IsOpen() const { return m_file.Get() >= 0; }
-    int Fd() const { return m_file.Get(); }
-
     // Appends all `size` bytes, however few each write takes.
     bool Write(const char* data, std::size_t size);
     bool Write(const std::string& bytes) { return Write(bytes.data(), bytes.size()); }
@@ -53,8 +49,9 @@ private:
     bool m_committed = false;
 };
 
-// Whether `name` is one that AtomicFile gives a new file for `targetName`.
-bool IsAtomicTempName(const std::string& name, const std::string& targetName);
+// Makes the folders above `path` (up to its last slash) that are missing,
+// private to the user as data and configuration folders are meant to be.
+void MakeFoldersFor(const std::string& path);
 
 // Replaces `target` with `bytes` through an AtomicFile; a new file gets `mode`
 // (masked by the umask).

@@ -19,22 +19,8 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool MakeDirectories(const std::string& directory) {
-    if (IsDirectory(directory)) {
-        return true;
-    }
-    std::string partial;
-    std::size_t start = 0;
-    while (start <= directory.size()) {
-        const std::size_t slash = directory.find('/', start);
-        const std::size_t end = slash == std::string::npos ? directory.size() : slash;
-        partial = directory.substr(0, end);
-        if (!partial.empty() && ::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-        if (slash == std::string::npos) {
-            break;
-        }
-        start = slash + 1;
+    if (!IsDirectory(directory)) {
+        MakeFoldersFor(directory + "/");
     }
     return IsDirectory(directory);
 }
@@ -42,33 +28,31 @@ bool MakeDirectories(const std::string& directory) {
 // Reads a regular file of at most `limit` bytes into `bytes`. Opened without
 // blocking, so that a FIFO in the entry's place cannot stall the start.
 bool ReadSmallFile(const std::string& path, std::size_t limit, std::string* bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<std::size_t>(st.st_size) > limit) {
         return false;
     }
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<std::size_t>(st.st_size) <= limit;
-    if (ok) {
-        // One byte more than the limit, to see a file that grew meanwhile.
-        std::string held(limit + 1, '\0');
-        std::size_t got = 0;
-        while (got < held.size()) {
-            const ssize_t n = ::read(fd, held.data() + got, held.size() - got);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(n);
+    // One byte more than the limit, to see a file that grew meanwhile.
+    std::string held(limit + 1, '\0');
+    std::size_t got = 0;
+    while (got < held.size()) {
+        const ssize_t n = ::read(fd.Get(), held.data() + got, held.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
         }
-        held.resize(got);
-        ok = got <= limit;
-        *bytes = std::move(held);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
-    return ok;
+    if (got > limit) {
+        return false;
+    }
+    held.resize(got);
+    *bytes = std::move(held);
+    return true;
 }
 
 // The largest entry read to see what the user made of it.

@@ -142,18 +142,6 @@ std::string PlaylistFileIn(const std::string& directory) {
     return directory + "/" + kPlaylistName;
 }
 
-// Makes the folders of `path` up to its last slash that are not there yet,
-// private to the user as data folders are meant to be.
-void MakeFoldersFor(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return;
-        }
-    }
-}
-
 // Moves the unreadable playlist to "<name>.bak", or ".bak1", ".bak2" ... when
 // that is taken: an earlier one is never replaced. Empty on failure.
 std::string SetAside(const std::string& target) {
@@ -361,7 +349,7 @@ bool CMusicList::Save() {
     // takes the place of an unreadable file, gets the umask's.
     const bool keepMode = exists && S_ISREG(st.st_mode) && !m_bUnreadableFile;
     if (!exists) {
-        MakeFoldersFor(target);
+        platform::MakeFoldersFor(target);
     }
 
     platform::AtomicFile file(target);
