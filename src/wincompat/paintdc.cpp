@@ -202,13 +202,6 @@ COLORREF CDC::SetBkColor(COLORREF cr) {
     return std::exchange(m_crBk, cr);
 }
 
-int CDC::SetBkMode(int nBkMode) {
-    if (nBkMode != TRANSPARENT && nBkMode != OPAQUE) {
-        return 0;
-    }
-    return std::exchange(m_nBkMode, nBkMode);
-}
-
 int CDC::DrawText(const CString& str, RECT* lpRect, UINT nFormat) {
     if (m_painter == nullptr || lpRect == nullptr) {
         return 0;
@@ -242,7 +235,7 @@ int CDC::DrawText(const CString& str, RECT* lpRect, UINT nFormat) {
     if ((nFormat & DT_NOCLIP) == 0) {
         m_painter->setClipRect(QRect(rc.left, rc.top, rc.Width(), rc.Height()), Qt::IntersectClip);
     }
-    if (m_nBkMode == OPAQUE && width > 0) {
+    if (width > 0) {
         m_painter->fillRect(QRect(x, y, width, height), ToQColor(m_crBk));
     }
     const QColor textColor = ToQColor(m_crText);

@@ -159,9 +159,6 @@ private:
     COLORREF m_cr;
 };
 
-constexpr int TRANSPARENT = 1;
-constexpr int OPAQUE = 2;
-
 constexpr UINT DT_LEFT = 0x0000;
 constexpr UINT DT_CENTER = 0x0001;
 constexpr UINT DT_RIGHT = 0x0002;
@@ -224,11 +221,10 @@ public:
 
     COLORREF SetTextColor(COLORREF cr);
     COLORREF SetBkColor(COLORREF cr);
-    int SetBkMode(int nBkMode);
 
     // One line of text in `lpRect`. An '&' underlines the character after it
-    // and "&&" is one '&' (unless DT_NOPREFIX). In OPAQUE mode the text's cell
-    // is filled with the background colour first. Clipped to `lpRect` unless
+    // and "&&" is one '&' (unless DT_NOPREFIX). The text's cell is filled with
+    // the background colour first. Clipped to `lpRect` unless
     // DT_NOCLIP. Returns the text's height, 0 when nothing was drawn.
     int DrawText(const CString& str, RECT* lpRect, UINT nFormat);
 
@@ -255,8 +251,6 @@ public:
 
     CSize GetTextExtent(const CString& str) const;
 
-    const QFont& GetFont() const { return m_font; }
-
 protected:
     void SetMeasuringFont(const QFont& font) { m_font = font; }
 
@@ -265,7 +259,6 @@ private:
     QFont m_font;
     COLORREF m_crText = RGB(0, 0, 0);
     COLORREF m_crBk = RGB(255, 255, 255);
-    int m_nBkMode = OPAQUE;
     bool m_bMemory = false;
     CBitmap* m_pBitmap = nullptr;
 };

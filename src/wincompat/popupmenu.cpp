@@ -102,6 +102,18 @@ constexpr int kCheckRoom = 12;
 // A hook's answer is trusted only up to this many pixels per item.
 constexpr UINT kMaxItemExtent = 2048;
 
+// Whether a popup gets transparent windows of the program's own beneath it,
+// one over the whole screen so that it sees a click outside it, one that the
+// compositor gives the keyboard: for an X11 client under a Wayland
+// compositor (XWayland).
+bool PopupNeedsOutsideCatcher() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        return false;
+    }
+    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
+}
+
 // Beneath a popup of an X11 client under a Wayland compositor (XWayland),
 // transparent windows of the program's own. The X server sees no input over
 // other clients' surfaces, so the popup's grab alone misses a click outside
@@ -473,14 +485,6 @@ BOOL IsMenu(HMENU hMenu) {
 
 int LiveMenuCount() {
     return static_cast<int>(Table().menus.size());
-}
-
-bool PopupNeedsOutsideCatcher() {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        return false;
-    }
-    return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           qgetenv("XDG_SESSION_TYPE") == QByteArrayLiteral("wayland");
 }
 
 bool CanPlacePopups() {

@@ -77,11 +77,6 @@ BOOL IsMenu(HMENU hMenu);
 // Menu handles not yet destroyed.
 int LiveMenuCount();
 
-// Whether a popup gets transparent windows of the program's own beneath it,
-// one over the whole screen so that it sees a click outside it, one that the
-// compositor gives the keyboard: for an X11 client under a Wayland
-// compositor (XWayland).
-bool PopupNeedsOutsideCatcher();
 // False where the windowing system does not let a program place a popup at
 // a screen position (native Wayland): a tray icon's menu is then drawn by
 // the tray host.
