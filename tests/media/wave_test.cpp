@@ -1,5 +1,6 @@
-// WAV files of every common kind, made with sox: each plays to its true
-// length, and a WAV file that libsndfile cannot read still fails at open.
+// WAV files of every common kind, made with sox, and MP3 files made from
+// them with lame: each plays to its true length, and a WAV file that
+// libsndfile cannot read still fails at open.
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -81,6 +82,55 @@ INSTANTIATE_TEST_SUITE_P(
                       WaveKind{"gsm610", 8000, "-e gsm-full-rate", 75 * 320},
                       WaveKind{"pcm16_six_channels", 44100, "-c 6 -b 16", 88201}),
     [](const ::testing::TestParamInfo<WaveKind>& kind) { return std::string(kind.param.name); });
+
+// MP3 files as lame writes them for users: constant and variable bit rate,
+// mono at low rates, tags in front, and no header of lame's own to say how
+// long the file is. Each plays whole; where the decoder is not told the
+// encoder's delay and padding (no lame header, and at the low rates of
+// MPEG-2 and 2.5) that silence plays too, a few frames at most.
+struct Mp3Kind {
+    const char* name;
+    int rate;
+    const char* options;
+};
+
+void PrintTo(const Mp3Kind& kind, std::ostream* out) {
+    *out << kind.name;
+}
+
+class Mp3Kinds : public MediaTest, public ::testing::WithParamInterface<Mp3Kind> {};
+
+TEST_P(Mp3Kinds, PlaysToItsTrueLengthAndSucceedsOnce) {
+    const Mp3Kind& kind = GetParam();
+    const WaveKind source{kind.name, kind.rate, "-b 16", 2L * kind.rate};
+    const std::string wave = Path("source.wav");
+    const std::string mp3 = Path(std::string(kind.name) + ".mp3");
+    ASSERT_TRUE(MakeWave(source, wave)) << "sox could not write " << wave;
+    const std::string command = std::string("lame --quiet ") + kind.options + " \"" + wave +
+                                "\" \"" + mp3 + "\" >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string capture = Path("out.wav");
+    auto mci = Layer(PlayedCaptureSink(capture));
+    NotifyRecorder window;
+    PlayToEnd(*mci, mp3, window);
+    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+    const tunegen::Pcm pcm = ReadCapture(capture);
+    EXPECT_GE(pcm.Seconds(), 2.0 - 0.001);
+    EXPECT_LE(pcm.Seconds(), 2.0 + 0.2);
+    EXPECT_GT(pcm.Rms(), 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, Mp3Kinds,
+    ::testing::Values(Mp3Kind{"cbr128", 44100, "-b 128"}, Mp3Kind{"vbr", 44100, "-V 4"},
+                      Mp3Kind{"abr_48k", 48000, "--abr 96"},
+                      Mp3Kind{"mono_22k", 22050, "-m m -b 32"},
+                      Mp3Kind{"low_8k", 8000, "-m m -b 16"},
+                      Mp3Kind{"id3v2_tags", 44100, "-b 128 --id3v2-only --tt Tune --ta Us"},
+                      Mp3Kind{"no_lame_header", 44100, "-t -V 2"}),
+    [](const ::testing::TestParamInfo<Mp3Kind>& kind) { return std::string(kind.param.name); });
 
 // A replay seeks back to the start: the blocks are counted from there again.
 TEST_F(MediaTest, WaveDecodedByLibsndfilePlaysWholeAgain) {
