@@ -79,8 +79,9 @@ constexpr std::uint32_t kAheadDeviceId = 1;
 
 // Opens the file once, without blocking, and keeps it: a FIFO, a device or a
 // folder is refused before GStreamer sees it, and the pipeline then reads the
-// very file that was checked, whatever happens to the name meanwhile.
-MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file) {
+// very file that was checked, whatever happens to the name meanwhile. Also
+// tells what the file is, for the open-ahead to be matched against.
+MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file, mci_gst::FileIdentity* identity) {
     if (path.empty() || path.find('\0') != std::string::npos) {
         return MCIERR_FILE_NOT_FOUND;
     }
@@ -95,6 +96,7 @@ MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file) {
         return MCIERR_INVALID_FILE;
     }
     *file = std::move(fd);
+    *identity = mci_gst::FileIdentity::Of(info);
     return 0;
 }
 
@@ -250,7 +252,8 @@ struct GstMci::Impl {
     void WatchOutput(QObject* waiter);
     void OnOutputBack();
 
-    bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
+    bool AdoptAhead(const mci_gst::FileIdentity& identity, std::unique_ptr<Track>* track,
+                    MCIERROR* result);
     void DropAhead();
     MCIERROR Play(Track& track, QObject* target);
     void Stop(Track& track);
@@ -703,8 +706,9 @@ void mci_gst::Ahead::Run() {
     auto opened = std::make_unique<Track>();
     opened->deviceId = kAheadDeviceId;
     std::optional<FileIdentity> fileIdentity;
-    if (found.gstReady && OpenRegularFile(path, &opened->file) == 0) {
-        fileIdentity = FileIdentity::OfRegularFile(opened->file);
+    FileIdentity opens;
+    if (found.gstReady && OpenRegularFile(path, &opened->file, &opens) == 0) {
+        fileIdentity = opens;
     }
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -791,11 +795,12 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     auto track = std::make_unique<Track>();
-    if (const MCIERROR error = OpenRegularFile(path, &track->file)) {
+    mci_gst::FileIdentity identity;
+    if (const MCIERROR error = OpenRegularFile(path, &track->file, &identity)) {
         return error;
     }
     MCIERROR result = 0;
-    if (!AdoptAhead(track->file, &track, &result)) {
+    if (!AdoptAhead(identity, &track, &result)) {
         result = PrepareTrack(*track, nextDeviceId++, options, basis, teardowns);
     }
     if (result != 0) {
@@ -810,14 +815,12 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
 
 // The track opened ahead is this open's when it is the same file, unchanged:
 // its result, success or failure, is what this open would have found.
-bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track,
+bool GstMci::Impl::AdoptAhead(const mci_gst::FileIdentity& identity, std::unique_ptr<Track>* track,
                               MCIERROR* result) {
     if (!ahead) {
         return false;
     }
-    const std::optional<mci_gst::FileIdentity> identity =
-        mci_gst::FileIdentity::OfRegularFile(file);
-    if (!identity || ahead->WaitIdentity() != identity) {
+    if (ahead->WaitIdentity() != identity) {
         DropAhead();
         ReleaseSpentSynthsLater();
         return false;
