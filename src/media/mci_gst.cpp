@@ -181,6 +181,15 @@ struct LayerBasis {
     std::shared_ptr<SynthPool> synths = std::make_shared<SynthPool>();
 };
 
+// Starts GStreamer and looks for the soundfont, once per run: as the layer
+// starts, or on the open-ahead's thread.
+LayerBasis StartLayer(const GstMciOptions& options) {
+    LayerBasis basis;
+    basis.gstReady = StartGStreamer();
+    basis.soundfont = FindSoundfont(options.soundfontPlaces);
+    return basis;
+}
+
 // The first track of a run, opened on a thread of its own while the rest of
 // the program starts (GstMci::OpenAhead). GStreamer's start and the track's
 // preroll then overlap the window's making instead of following it.
@@ -517,8 +526,7 @@ GstMci::Impl::Impl(GstMciOptions opts, std::unique_ptr<mci_gst::Ahead> offered)
         basis = ahead->basis;
         nextDeviceId = kAheadDeviceId + 1;
     } else {
-        basis.gstReady = StartGStreamer();
-        basis.soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+        basis = mci_gst::StartLayer(options);
     }
     synthWait.setSingleShot(true);
     QObject::connect(&synthWait, &QTimer::timeout, &relay, [this] { basis.synths->FreeAll(); });
@@ -694,9 +702,7 @@ MCIERROR PrepareTrack(Track& track, std::uint32_t deviceId, const GstMciOptions&
 
 // As PrepareTrack, with the track's preroll made known to Cancel.
 void mci_gst::Ahead::Run() {
-    LayerBasis found;
-    found.gstReady = StartGStreamer();
-    found.soundfont = FindSoundfont(options.soundfontPlaces);
+    const LayerBasis found = StartLayer(options);
     {
         std::lock_guard<std::mutex> lock(mutex);
         basis = found;
