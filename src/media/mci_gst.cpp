@@ -47,12 +47,6 @@ using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
 
 enum class StreamEvent { End, Failure };
 
-// Tears a pipeline down; the streaming threads are joined before it returns.
-void ShutDown(GstElement* pipeline) {
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-}
-
 // GStreamer may have been started by others in the process already; the kept
 // synth is registered either way.
 bool StartGStreamer() {
@@ -155,7 +149,7 @@ struct Track {
     Track& operator=(const Track&) = delete;
     ~Track() {
         if (pipeline) {
-            ShutDown(pipeline.release());
+            mci_gst::ShutDown(pipeline.release());
         }
     }
 
