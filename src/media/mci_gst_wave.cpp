@@ -112,7 +112,8 @@ bool IsUncompressed(int format) {
 
 // Cuts the element's blocks to the frames of the sound. Its blocks are 1024
 // frames, each with its first frame's number as its offset; the last is sent
-// whole, with the frames past the end of the sound unwritten.
+// whole, with the frames past the end of the sound unwritten. Its samples are
+// floats: it is linked so.
 GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     const std::uint64_t end = *static_cast<std::int64_t*>(data);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -123,12 +124,10 @@ GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer dat
     const GstStructure* format = gst_caps_get_structure(caps, 0);
     gint rate = 0;
     gint channels = 0;
-    const gchar* sampleFormat = gst_structure_get_string(format, "format");
     const bool known = gst_structure_get_int(format, "rate", &rate) &&
                        gst_structure_get_int(format, "channels", &channels) && rate > 0 &&
-                       channels > 0 && sampleFormat != nullptr;
-    const gsize frameBytes =
-        known ? static_cast<gsize>(channels) * (g_str_has_prefix(sampleFormat, "S16") ? 2 : 4) : 0;
+                       channels > 0;
+    const gsize frameBytes = static_cast<gsize>(channels) * sizeof(float);
     gst_caps_unref(caps);
     if (!known || !GST_BUFFER_OFFSET_IS_VALID(buffer)) {
         return GST_PAD_PROBE_OK;
