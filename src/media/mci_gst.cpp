@@ -584,7 +584,7 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const mci_gst::L
     shared->synths = basis.synths;
 
     const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
-    const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(location);
+    const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(track.file.Get(), location);
     const bool sndfile = sndfileFrames > 0;
     ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GError* raw = nullptr;
