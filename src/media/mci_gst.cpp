@@ -204,6 +204,7 @@ struct Ahead {
     // Waits for GStreamer's start, not for the track.
     void WaitStarted();
     // Waits until the file opened ahead is known: nothing when none could be.
+    // The worker tells it on every way through Run, once GStreamer started.
     std::optional<FileIdentity> WaitIdentity();
     // Has an open under way give up; its track is torn down then.
     void Cancel();
@@ -744,7 +745,7 @@ void mci_gst::Ahead::WaitStarted() {
 
 std::optional<mci_gst::FileIdentity> mci_gst::Ahead::WaitIdentity() {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return identityKnown || !worker.joinable(); });
+    changed.wait(lock, [this] { return identityKnown; });
     return identity;
 }
 
