@@ -24,6 +24,10 @@ struct FileIdentity {
         if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
             return std::nullopt;
         }
+        return Of(info);
+    }
+    // What a file was when `info` was asked of it.
+    static FileIdentity Of(const struct stat& info) {
         return FileIdentity{info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     }
 

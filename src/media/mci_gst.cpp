@@ -47,12 +47,6 @@ using ErrorPtr = std::unique_ptr<GError, ErrorFree>;
 
 enum class StreamEvent { End, Failure };
 
-// Tears a pipeline down; the streaming threads are joined before it returns.
-void ShutDown(GstElement* pipeline) {
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-}
-
 // GStreamer may have been started by others in the process already; the kept
 // synth is registered either way.
 bool StartGStreamer() {
@@ -79,8 +73,9 @@ constexpr std::uint32_t kAheadDeviceId = 1;
 
 // Opens the file once, without blocking, and keeps it: a FIFO, a device or a
 // folder is refused before GStreamer sees it, and the pipeline then reads the
-// very file that was checked, whatever happens to the name meanwhile.
-MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file) {
+// very file that was checked, whatever happens to the name meanwhile. Also
+// tells what the file is, for the open-ahead to be matched against.
+MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file, mci_gst::FileIdentity* identity) {
     if (path.empty() || path.find('\0') != std::string::npos) {
         return MCIERR_FILE_NOT_FOUND;
     }
@@ -95,6 +90,7 @@ MCIERROR OpenRegularFile(const std::string& path, UniqueFd* file) {
         return MCIERR_INVALID_FILE;
     }
     *file = std::move(fd);
+    *identity = mci_gst::FileIdentity::Of(info);
     return 0;
 }
 
@@ -153,7 +149,7 @@ struct Track {
     Track& operator=(const Track&) = delete;
     ~Track() {
         if (pipeline) {
-            ShutDown(pipeline.release());
+            mci_gst::ShutDown(pipeline.release());
         }
     }
 
@@ -179,6 +175,15 @@ struct LayerBasis {
     std::shared_ptr<SynthPool> synths = std::make_shared<SynthPool>();
 };
 
+// Starts GStreamer and looks for the soundfont, once per run: as the layer
+// starts, or on the open-ahead's thread.
+LayerBasis StartLayer(const GstMciOptions& options) {
+    LayerBasis basis;
+    basis.gstReady = StartGStreamer();
+    basis.soundfont = FindSoundfont(options.soundfontPlaces);
+    return basis;
+}
+
 // The first track of a run, opened on a thread of its own while the rest of
 // the program starts (GstMci::OpenAhead). GStreamer's start and the track's
 // preroll then overlap the window's making instead of following it.
@@ -199,6 +204,7 @@ struct Ahead {
     // Waits for GStreamer's start, not for the track.
     void WaitStarted();
     // Waits until the file opened ahead is known: nothing when none could be.
+    // The worker tells it on every way through Run, once GStreamer started.
     std::optional<FileIdentity> WaitIdentity();
     // Has an open under way give up; its track is torn down then.
     void Cancel();
@@ -250,7 +256,8 @@ struct GstMci::Impl {
     void WatchOutput(QObject* waiter);
     void OnOutputBack();
 
-    bool AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track, MCIERROR* result);
+    bool AdoptAhead(const mci_gst::FileIdentity& identity, std::unique_ptr<Track>* track,
+                    MCIERROR* result);
     void DropAhead();
     MCIERROR Play(Track& track, QObject* target);
     void Stop(Track& track);
@@ -514,8 +521,7 @@ GstMci::Impl::Impl(GstMciOptions opts, std::unique_ptr<mci_gst::Ahead> offered)
         basis = ahead->basis;
         nextDeviceId = kAheadDeviceId + 1;
     } else {
-        basis.gstReady = StartGStreamer();
-        basis.soundfont = mci_gst::FindSoundfont(options.soundfontPlaces);
+        basis = mci_gst::StartLayer(options);
     }
     synthWait.setSingleShot(true);
     QObject::connect(&synthWait, &QTimer::timeout, &relay, [this] { basis.synths->FreeAll(); });
@@ -579,7 +585,7 @@ MCIERROR BuildTrack(Track& track, const GstMciOptions& options, const mci_gst::L
     shared->synths = basis.synths;
 
     const std::string location = "/proc/self/fd/" + std::to_string(track.file.Get());
-    const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(location);
+    const std::int64_t sndfileFrames = mci_gst::FramesThroughSndfile(track.file.Get(), location);
     const bool sndfile = sndfileFrames > 0;
     ElementPtr pipeline(GST_ELEMENT_CAST(gst_object_ref_sink(gst_pipeline_new(nullptr))));
     GError* raw = nullptr;
@@ -691,9 +697,7 @@ MCIERROR PrepareTrack(Track& track, std::uint32_t deviceId, const GstMciOptions&
 
 // As PrepareTrack, with the track's preroll made known to Cancel.
 void mci_gst::Ahead::Run() {
-    LayerBasis found;
-    found.gstReady = StartGStreamer();
-    found.soundfont = FindSoundfont(options.soundfontPlaces);
+    const LayerBasis found = StartLayer(options);
     {
         std::lock_guard<std::mutex> lock(mutex);
         basis = found;
@@ -703,8 +707,9 @@ void mci_gst::Ahead::Run() {
     auto opened = std::make_unique<Track>();
     opened->deviceId = kAheadDeviceId;
     std::optional<FileIdentity> fileIdentity;
-    if (found.gstReady && OpenRegularFile(path, &opened->file) == 0) {
-        fileIdentity = FileIdentity::OfRegularFile(opened->file);
+    FileIdentity opens;
+    if (found.gstReady && OpenRegularFile(path, &opened->file, &opens) == 0) {
+        fileIdentity = opens;
     }
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -740,7 +745,7 @@ void mci_gst::Ahead::WaitStarted() {
 
 std::optional<mci_gst::FileIdentity> mci_gst::Ahead::WaitIdentity() {
     std::unique_lock<std::mutex> lock(mutex);
-    changed.wait(lock, [this] { return identityKnown || !worker.joinable(); });
+    changed.wait(lock, [this] { return identityKnown; });
     return identity;
 }
 
@@ -791,11 +796,12 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
         return MCIERR_CANNOT_LOAD_DRIVER;
     }
     auto track = std::make_unique<Track>();
-    if (const MCIERROR error = OpenRegularFile(path, &track->file)) {
+    mci_gst::FileIdentity identity;
+    if (const MCIERROR error = OpenRegularFile(path, &track->file, &identity)) {
         return error;
     }
     MCIERROR result = 0;
-    if (!AdoptAhead(track->file, &track, &result)) {
+    if (!AdoptAhead(identity, &track, &result)) {
         result = PrepareTrack(*track, nextDeviceId++, options, basis, teardowns);
     }
     if (result != 0) {
@@ -810,14 +816,12 @@ MCIERROR GstMci::Impl::Open(const std::string& path, const std::string& aliasTex
 
 // The track opened ahead is this open's when it is the same file, unchanged:
 // its result, success or failure, is what this open would have found.
-bool GstMci::Impl::AdoptAhead(const UniqueFd& file, std::unique_ptr<Track>* track,
+bool GstMci::Impl::AdoptAhead(const mci_gst::FileIdentity& identity, std::unique_ptr<Track>* track,
                               MCIERROR* result) {
     if (!ahead) {
         return false;
     }
-    const std::optional<mci_gst::FileIdentity> identity =
-        mci_gst::FileIdentity::OfRegularFile(file);
-    if (!identity || ahead->WaitIdentity() != identity) {
+    if (ahead->WaitIdentity() != identity) {
         DropAhead();
         ReleaseSpentSynthsLater();
         return false;

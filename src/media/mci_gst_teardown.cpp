@@ -5,14 +5,18 @@
 
 namespace platform::mci_gst {
 
+void ShutDown(GstElement* pipeline) {
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+}
+
 void Teardowns::Add(GstElement* pipeline, UniqueFd file) {
     Reap();
     std::promise<void> finished;
     std::future<void> done = finished.get_future();
     std::thread thread(
         [pipeline, file = std::move(file), finished = std::move(finished)]() mutable {
-            gst_element_set_state(pipeline, GST_STATE_NULL);
-            gst_object_unref(pipeline);
+            ShutDown(pipeline);
             file.Reset();
             finished.set_value();
         });

@@ -14,6 +14,10 @@
 
 namespace platform::mci_gst {
 
+// Tears `pipeline` down and drops the reference handed in; its streaming
+// threads are joined before it returns.
+void ShutDown(GstElement* pipeline);
+
 class Teardowns {
 public:
     Teardowns() = default;

@@ -3,10 +3,11 @@
 #include <dlfcn.h>
 #include <gst/audio/audio-format.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <cerrno>
 #include <mutex>
 
 namespace platform::mci_gst {
@@ -56,10 +57,23 @@ struct WaveHeader {
     std::int64_t statedFrames = 0;
 };
 
-WaveHeader ReadWaveHeader(const std::string& location) {
-    std::ifstream file(location, std::ios::binary);
-    const auto read = [&file](unsigned char* to, std::size_t size) {
-        return static_cast<bool>(file.read(reinterpret_cast<char*>(to), static_cast<long>(size)));
+// Read through the descriptor the track already holds, at offsets of its own:
+// the file is not opened again for a look at its first bytes.
+WaveHeader ReadWaveHeader(int fd) {
+    off_t at = 0;
+    const auto read = [fd, &at](unsigned char* to, std::size_t size) {
+        for (std::size_t done = 0; done < size;) {
+            const ssize_t n = ::pread(fd, to + done, size - done, at + static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        at += static_cast<off_t>(size);
+        return true;
     };
     const auto is = [](const unsigned char* bytes, const char* id) {
         return std::equal(bytes, bytes + 4, id);
@@ -90,7 +104,7 @@ WaveHeader ReadWaveHeader(const std::string& location) {
             }
             break;
         }
-        file.seekg(size + (size & 1), std::ios::cur);
+        at += static_cast<off_t>(size) + (size & 1);
     }
     return header;
 }
@@ -112,7 +126,8 @@ bool IsUncompressed(int format) {
 
 // Cuts the element's blocks to the frames of the sound. Its blocks are 1024
 // frames, each with its first frame's number as its offset; the last is sent
-// whole, with the frames past the end of the sound unwritten.
+// whole, with the frames past the end of the sound unwritten. Its samples are
+// floats: it is linked so.
 GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
     const std::uint64_t end = *static_cast<std::int64_t*>(data);
     GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
@@ -123,12 +138,10 @@ GstPadProbeReturn CutToTheSound(GstPad* pad, GstPadProbeInfo* info, gpointer dat
     const GstStructure* format = gst_caps_get_structure(caps, 0);
     gint rate = 0;
     gint channels = 0;
-    const gchar* sampleFormat = gst_structure_get_string(format, "format");
     const bool known = gst_structure_get_int(format, "rate", &rate) &&
                        gst_structure_get_int(format, "channels", &channels) && rate > 0 &&
-                       channels > 0 && sampleFormat != nullptr;
-    const gsize frameBytes =
-        known ? static_cast<gsize>(channels) * (g_str_has_prefix(sampleFormat, "S16") ? 2 : 4) : 0;
+                       channels > 0;
+    const gsize frameBytes = static_cast<gsize>(channels) * sizeof(float);
     gst_caps_unref(caps);
     if (!known || !GST_BUFFER_OFFSET_IS_VALID(buffer)) {
         return GST_PAD_PROBE_OK;
@@ -154,10 +167,10 @@ void DeleteFrameCount(gpointer data) {
 
 }  // namespace
 
-std::int64_t FramesThroughSndfile(const std::string& location) {
+std::int64_t FramesThroughSndfile(int fd, const std::string& location) {
     // libsndfile is not asked about other files: it reads MP3 files too, the
     // whole file to count its frames.
-    const WaveHeader header = ReadWaveHeader(location);
+    const WaveHeader header = ReadWaveHeader(fd);
     const SndfileLibrary* sndfile = header.wave ? Sndfile() : nullptr;
     if (sndfile == nullptr) {
         return 0;

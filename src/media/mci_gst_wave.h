@@ -14,11 +14,12 @@ namespace platform::mci_gst {
 // The element that decodes through libsndfile.
 inline constexpr const char* kSndfileDecoder = "sfdec";
 
-// How many frames the WAV file at `location` holds, if libsndfile reads it
-// and its element is installed; 0 otherwise. Everything else, a WAV file
-// libsndfile cannot read included, goes GStreamer's own way. libsndfile is
-// loaded by the first WAV file, not at start-up.
-std::int64_t FramesThroughSndfile(const std::string& location);
+// How many frames the WAV file open as `fd`, and reached by the name
+// `location`, holds, if libsndfile reads it and its element is installed; 0
+// otherwise. Everything else, a WAV file libsndfile cannot read included,
+// goes GStreamer's own way. libsndfile is loaded by the first WAV file, not
+// at start-up.
+std::int64_t FramesThroughSndfile(int fd, const std::string& location);
 
 // Links `decoder`, a kSndfileDecoder, to `next`, and has it hand on no more
 // than the `frames` FramesThroughSndfile found, and only the frames it
