@@ -43,7 +43,23 @@ bool MakeWave(const WaveKind& kind, const std::string& path) {
     return std::system(command.c_str()) == 0;
 }
 
-class WaveKinds : public MediaTest, public ::testing::WithParamInterface<WaveKind> {};
+class CapturedPlay : public MediaTest {
+protected:
+    // Plays `path` to its end into `sink`, which writes `capture`, checks that
+    // it ended with exactly one success, and gives what was captured.
+    tunegen::Pcm PlayOnceInto(const std::string& sink, const std::string& capture,
+                              const std::string& path) {
+        auto mci = Layer(sink);
+        NotifyRecorder window;
+        PlayToEnd(*mci, path, window);
+        EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
+        EXPECT_TRUE(Drain());
+        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
+        return ReadCapture(capture);
+    }
+};
+
+class WaveKinds : public CapturedPlay, public ::testing::WithParamInterface<WaveKind> {};
 
 // Both what an output plays and all that reaches it: neither more nor less.
 TEST_P(WaveKinds, PlaysToItsTrueLengthAndSucceedsOnce) {
@@ -53,14 +69,7 @@ TEST_P(WaveKinds, PlaysToItsTrueLengthAndSucceedsOnce) {
     const std::string capture = Path("out.wav");
     for (const std::string& sink : {PlayedCaptureSink(capture), CaptureSink(capture)}) {
         SCOPED_TRACE(sink);
-        auto mci = Layer(sink);
-        NotifyRecorder window;
-        PlayToEnd(*mci, wave, window);
-        EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
-        ASSERT_TRUE(Drain());
-        EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-
-        const tunegen::Pcm pcm = ReadCapture(capture);
+        const tunegen::Pcm pcm = PlayOnceInto(sink, capture, wave);
         const double seconds = static_cast<double>(kind.frames) / kind.rate;
         EXPECT_NEAR(pcm.Seconds(), seconds, 0.01 * seconds);
         EXPECT_GT(pcm.Rms(), 0.1);
@@ -98,7 +107,7 @@ void PrintTo(const Mp3Kind& kind, std::ostream* out) {
     *out << kind.name;
 }
 
-class Mp3Kinds : public MediaTest, public ::testing::WithParamInterface<Mp3Kind> {};
+class Mp3Kinds : public CapturedPlay, public ::testing::WithParamInterface<Mp3Kind> {};
 
 TEST_P(Mp3Kinds, PlaysToItsTrueLengthAndSucceedsOnce) {
     const Mp3Kind& kind = GetParam();
@@ -110,13 +119,7 @@ TEST_P(Mp3Kinds, PlaysToItsTrueLengthAndSucceedsOnce) {
                                 "\" \"" + mp3 + "\" >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const std::string capture = Path("out.wav");
-    auto mci = Layer(PlayedCaptureSink(capture));
-    NotifyRecorder window;
-    PlayToEnd(*mci, mp3, window);
-    EXPECT_EQ(mci->SendString("close themidi", nullptr), 0u);
-    ASSERT_TRUE(Drain());
-    EXPECT_EQ(window.codes, std::vector<std::uint32_t>{MCI_NOTIFY_SUCCESSFUL});
-    const tunegen::Pcm pcm = ReadCapture(capture);
+    const tunegen::Pcm pcm = PlayOnceInto(PlayedCaptureSink(capture), capture, mp3);
     EXPECT_GE(pcm.Seconds(), 2.0 - 0.001);
     EXPECT_LE(pcm.Seconds(), 2.0 + 0.2);
     EXPECT_GT(pcm.Rms(), 0.1);
